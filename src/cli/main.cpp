@@ -1,0 +1,7 @@
+#include "cli/run.h"
+#include "platform/platform.h"
+
+int main(int argc, char** argv) {
+  InitPlatform();
+  EndProcess(RunSearch(argc, argv));
+}

@@ -1,0 +1,20 @@
+// Run control: the banner, the command line, the search header, the walk
+// and the summary.
+#ifndef TROVIX_CLI_RUN_H_
+#define TROVIX_CLI_RUN_H_
+
+// Runs one search over the command line; gives the exit status: 0 after a
+// completed run, -1 after a usage text, a rejected command line, or a start
+// directory that cannot be entered.
+int RunSearch(int argc, char** argv);
+
+// Fills gSettings from the arguments after the program name; false when
+// the command line is rejected.
+bool ParseCommandLine(int argc, char** argv);
+
+void PrintBanner();
+
+// Prints the usage text; gives -1.
+int PrintUsage();
+
+#endif  // TROVIX_CLI_RUN_H_

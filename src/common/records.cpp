@@ -1,0 +1,4 @@
+#include "common/records.h"
+
+SearchSettings gSettings;
+ListingState gListing;

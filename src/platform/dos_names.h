@@ -1,0 +1,30 @@
+// Windows' rules for names, written out for platforms that lack them:
+// wildcard matching as FindFirstFile applies it on NTFS, and the order in
+// which NTFS enumerates a directory.
+#ifndef TROVIX_PLATFORM_DOS_NAMES_H_
+#define TROVIX_PLATFORM_DOS_NAMES_H_
+
+#include <string>
+
+// A pattern rewritten once, as Windows does before it matches: "?" and some
+// "." and "*" become the DOS wildcards below.
+struct DosPattern {
+  std::string program;    // literal bytes and the wildcard codes below
+  bool matchesAll;        // "*", "*.*" and the like: every name matches
+  bool matchesNothing;    // empty after trimming, or holds a path separator
+};
+
+const char kDosStar = '\x01';  // any run that does not take the final "."
+const char kDosQm = '\x02';    // one character other than ".", or none at a "."/end
+const char kDosDot = '\x03';   // a ".", or nothing at the end of the name
+
+DosPattern CompileDosPattern(const char* pattern);
+
+// True when the name matches; letters a-z and A-Z compare equal.
+bool MatchesDosPattern(const DosPattern& pattern, const char* name);
+
+// NTFS order: bytes compared with a-z upper-cased, ties broken by the raw
+// bytes.
+bool NameSortsBefore(const char* left, const char* right);
+
+#endif  // TROVIX_PLATFORM_DOS_NAMES_H_
