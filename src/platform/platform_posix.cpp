@@ -5,16 +5,13 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -400,50 +397,11 @@ void LastWriteToLocal(uint64_t fileTime, CalendarTime* local) {
 }
 
 // ---------------------------------------------------------------------------
-// Console and output
-
-struct Console {
-  int fd;
-};
+// Output
 
 namespace {
 bool gOutputIsTerminal = false;
-Console gTerminal = {STDOUT_FILENO};
 }  // namespace
-
-Console* GetConsoleOutput() { return gOutputIsTerminal ? &gTerminal : nullptr; }
-
-int ClearScreen(Console* console) {
-  // Home, erase the screen, erase the scrollback.
-  fputs("\033[H\033[2J\033[3J", stdout);
-  fflush(stdout);
-  struct winsize size;
-  if (console && ioctl(console->fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
-    return size.ws_row - 1;
-  return 24;
-}
-
-int ReadKey() {
-  int tty = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (tty < 0) return -1;
-  struct termios saved, raw;
-  bool modeSet = tcgetattr(tty, &saved) == 0;
-  if (modeSet) {
-    raw = saved;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(tty, TCSANOW, &raw);
-  }
-  unsigned char key = 0;
-  ssize_t got;
-  do {
-    got = read(tty, &key, 1);
-  } while (got < 0 && errno == EINTR);
-  if (modeSet) tcsetattr(tty, TCSANOW, &saved);
-  close(tty);
-  return got == 1 ? key : -1;
-}
 
 void Print(const char* format, ...) {
   va_list args;

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Trovix and runs every test.  Each build has its own folder under
+# build/, so a step can be repeated alone.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "Linux build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"

@@ -1,0 +1,101 @@
+"""Shared helpers for the end-to-end tests: run the built program, build
+trees with exact names, sizes and times, and lay out expected lines."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+# The program under test: $TROVIX, set by CTest.
+TROVIX = os.environ.get("TROVIX", os.path.join(os.path.dirname(__file__), "..", "..", "build", "trovix"))
+
+BANNER = b"\nTrovix 2.1 for Win32"
+
+# A fixed instant and zone, so expected lines do not depend on the machine.
+STAMP = 1033245078  # 2002-09-28 20:31:18 UTC
+STAMP_TEXT = ("2002-09-28", "20:31:18")
+
+
+def run(args, cwd=None, env=None, timeout=120, stdin=subprocess.DEVNULL, prefix=()):
+    """Runs trovix with the arguments; gives (status, stdout bytes)."""
+    full_env = dict(os.environ)
+    full_env["TZ"] = "UTC"
+    if env:
+        full_env.update(env)
+    done = subprocess.run(list(prefix) + [TROVIX] + list(args), cwd=cwd, env=full_env,
+                          stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=timeout)
+    return done.returncode, done.stdout
+
+
+def entry_line(name, size, date=STAMP_TEXT[0], time=STAMP_TEXT[1]):
+    """The 75-column line of one entry; size is a number or "<DIR>"."""
+    if isinstance(name, str):
+        name = name.encode()
+    if len(name) > 35:
+        name = name[:32] + b"..."
+    year, month, day = date.split("-")
+    hour, minute, second = time.split(":")
+    tail = "%13s%7s-%s-%s%5s:%s:%s\n" % (size, year, month, day, hour, minute, second)
+    return b"   " + name.ljust(35) + tail.encode()
+
+
+def header(start, spec, text=None, sensitive=True):
+    if text is None:
+        return b"\n\nSearch %s for %s\n\n" % (start.encode(), spec.encode())
+    kind = b"sensitive" if sensitive else b"insensitive"
+    return b"\n\nSearch %s for %s containing (%s) %s\n\n" % (
+        start.encode(), spec.encode(), kind, text.encode())
+
+
+def summary(count):
+    return b"\n%d file(s) found\n" % count
+
+
+def make_file(path, size=0, content=None, stamp=STAMP):
+    """A file of the size (sparse) or content, last written at stamp."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as out:
+        if content is not None:
+            out.write(content)
+        elif size:
+            out.truncate(size)
+    os.utime(path, (stamp, stamp), follow_symlinks=False)
+
+
+def make_dir(path, stamp=STAMP):
+    os.makedirs(path, exist_ok=True)
+    os.utime(path, (stamp, stamp))
+
+
+def set_stamp(path, stamp=STAMP):
+    os.utime(path, (stamp, stamp), follow_symlinks=False)
+
+
+class TreeTestCase(unittest.TestCase):
+    """A test with a fresh temporary folder, self.root, readable by all."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="trovix-e2e-")
+        os.chmod(self.root, 0o755)
+
+    def tearDown(self):
+        for top, dirs, _ in os.walk(self.root):
+            for name in dirs:
+                path = os.path.join(top, name)
+                if not os.path.islink(path):
+                    os.chmod(path, 0o755)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def stamp_dirs(self):
+        """Gives every directory the fixed stamp, after its contents are made."""
+        for top, dirs, _ in os.walk(self.root, topdown=False):
+            for name in dirs:
+                path = os.path.join(top, name)
+                if not os.path.islink(path):
+                    set_stamp(path)
+        set_stamp(self.root)
