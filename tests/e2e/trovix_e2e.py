@@ -12,6 +12,49 @@ TROVIX = os.environ.get("TROVIX", os.path.join(os.path.dirname(__file__), "..", 
 
 BANNER = b"\nTrovix 2.1 for Win32"
 
+# The Windows build, trovix.exe, runs under Wine ($WINE, default "wine").  It
+# takes and shows Windows paths, Z:\tmp\... for /tmp/..., and ends its lines
+# with CRLF; run() gives its output with LF, and native() and dir_line() give
+# paths as it shows them.
+UNDER_WINE = TROVIX.lower().endswith(".exe")
+WINE = os.environ.get("WINE", "wine")
+
+
+def native(path):
+    """A path as the program under test takes and shows it."""
+    if not UNDER_WINE:
+        return path
+    if isinstance(path, bytes):
+        return os.fsencode(native(os.fsdecode(path)))
+    return ("Z:" + path if path.startswith("/") else path).replace("/", "\\")
+
+
+def _native_argument(arg):
+    # Only paths of this machine: a text such as "/capture" stays as it is.
+    if isinstance(arg, (str, bytes)) and os.path.isabs(arg):
+        parent = os.path.dirname(arg)
+        if os.path.lexists(arg) or (len(parent) > 1 and os.path.lexists(parent)):
+            return native(arg)
+    return arg
+
+
+def _from_wine_output(out):
+    bare = out.replace(b"\r\n", b"")
+    if b"\n" in bare:
+        raise AssertionError("a line ends without CR under Wine: %r" % out[:2000])
+    return out.replace(b"\r\n", b"\n")
+
+
+def dir_line(path):
+    """The header line of a directory: its path as the program shows it,
+    cut to 75 characters and "..." when longer, and a newline."""
+    shown = native(path)
+    if isinstance(shown, str):
+        shown = os.fsencode(shown)
+    if len(shown) > 75:
+        shown = shown[:75] + b"..."
+    return shown + b"\n"
+
 # A fixed instant and zone, so expected lines do not depend on the machine.
 STAMP = 1033245078  # 2002-09-28 20:31:18 UTC
 STAMP_TEXT = ("2002-09-28", "20:31:18")
@@ -23,9 +66,14 @@ def run(args, cwd=None, env=None, timeout=120, stdin=subprocess.DEVNULL, prefix=
     full_env["TZ"] = "UTC"
     if env:
         full_env.update(env)
-    done = subprocess.run(list(prefix) + [TROVIX] + list(args), cwd=cwd, env=full_env,
+    command = [TROVIX] + list(args)
+    if UNDER_WINE:
+        command = [WINE, TROVIX] + [_native_argument(arg) for arg in args]
+    done = subprocess.run(list(prefix) + command, cwd=cwd, env=full_env,
                           stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout)
+    if UNDER_WINE:
+        return done.returncode, _from_wine_output(done.stdout)
     return done.returncode, done.stdout
 
 
@@ -42,6 +90,7 @@ def entry_line(name, size, date=STAMP_TEXT[0], time=STAMP_TEXT[1]):
 
 
 def header(start, spec, text=None, sensitive=True):
+    start = _native_argument(start)
     if text is None:
         return b"\n\nSearch %s for %s\n\n" % (start.encode(), spec.encode())
     kind = b"sensitive" if sensitive else b"insensitive"

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Makes ("up") or removes ("down") the Wine prefix $WINEPREFIX that the
+# tests of the Windows build run in.
+#
+# Up leaves a wineserver and Wine's own services running with their output
+# sent nowhere: a program started under Wine would otherwise start them,
+# they would hold its output pipe open, and every test run would wait for
+# them to time out.  They stop by themselves two minutes after the last
+# program, or at once with "down".  Mono and Gecko stay out of the prefix
+# (WINEDLLOVERRIDES): a console program needs neither.
+set -eu
+quietly() { "$@" </dev/null >/dev/null 2>&1; }
+case "$1" in
+  up)
+    rm -rf "$WINEPREFIX"
+    quietly wineboot --init
+    quietly wineserver --wait
+    quietly wineserver --persistent=120
+    quietly wineboot
+    test -f "$WINEPREFIX/system.reg"
+    ;;
+  down)
+    wineserver --kill || true
+    rm -rf "$WINEPREFIX"
+    ;;
+esac
