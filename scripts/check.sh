@@ -11,3 +11,9 @@ step "Linux build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+step "Windows build (i686, mingw-w64) and its tests under Wine"
+cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
+  -DCMAKE_BUILD_TYPE=Release
+cmake --build build-win32 -j"$jobs"
+ctest --test-dir build-win32 --output-on-failure -j"$jobs"
