@@ -69,10 +69,10 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 // The length of the part no ".." can climb above: "C:\" or "\\server\share\".
 size_t RootLength(const std::string& path) {
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    size_t server_end = path.find_first_of("\\/", 2);
-    if (server_end == std::string::npos) return path.size();
-    size_t share_end = path.find_first_of("\\/", server_end + 1);
-    return share_end == std::string::npos ? path.size() : share_end + 1;
+    size_t serverEnd = path.find_first_of("\\/", 2);
+    if (serverEnd == std::string::npos) return path.size();
+    size_t shareEnd = path.find_first_of("\\/", serverEnd + 1);
+    return shareEnd == std::string::npos ? path.size() : shareEnd + 1;
   }
   if (path.size() >= 3 && path[1] == ':') return 3;
   return path.size();
@@ -110,8 +110,20 @@ std::string ProcessCurrentDir() {
   return path;
 }
 
+// A path taken against the logical current directory, which the process's
+// own stops following below the length limit.  "C:name" keeps the meaning
+// the runtime gives it, the current directory of that drive.
+std::string AgainstCurrentDir(const std::string& path) {
+  if (gLogicalPath.empty() || path.empty()) return path;
+  if (path.size() >= 2 && (path[1] == ':' || (IsSeparator(path[0]) && IsSeparator(path[1]))))
+    return path;
+  if (IsSeparator(path[0]))
+    return JoinPath(gLogicalPath.substr(0, RootLength(gLogicalPath)), path.substr(1));
+  return JoinPath(gLogicalPath, path);
+}
+
 std::string FullPathOf(const char* path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = Widen(AgainstCurrentDir(path));
   DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return std::string();
   std::wstring full(size, L'\0');
@@ -181,7 +193,6 @@ bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;
   if (strcmp(path, "..") == 0) return EnterFullPath(ParentPath(gLogicalPath));
   if (IsBareName(path)) return EnterFullPath(JoinPath(gLogicalPath, path));
-  if (gBeyondProcessDir) return false;  // the walk never gives a path from down there
   return EnterFullPath(FullPathOf(path));
 }
 
