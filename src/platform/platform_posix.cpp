@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -400,19 +401,34 @@ void LastWriteToLocal(uint64_t fileTime, CalendarTime* local) {
 // Output
 
 namespace {
+
 bool gOutputIsTerminal = false;
+
+// A reader that went away ends the run the way it ends any filter, by
+// SIGPIPE; any other failure to write is reported, never a quiet success.
+[[noreturn]] void FailOutput(int error) {
+  if (error == EPIPE) {
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+  } else {
+    fprintf(stderr, "trovix: cannot write standard output: %s\n", strerror(error));
+  }
+  _exit(255);
+}
+
 }  // namespace
 
 void Print(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vfprintf(stdout, format, args);
+  int result = vfprintf(stdout, format, args);
   va_end(args);
-  if (gOutputIsTerminal) fflush(stdout);
+  if (result >= 0 && gOutputIsTerminal) result = fflush(stdout);
+  if (result < 0) FailOutput(errno);
 }
 
 void EndProcess(int status) {
-  fflush(stdout);
+  if (fflush(stdout) != 0) FailOutput(errno);
   exit(status);
 }
 
