@@ -129,16 +129,19 @@ bool FindNextEntry(Enumeration* enumeration, FindEntry* entry) {
     size_t index = enumeration->next++;
     const char* name;
     unsigned char type;
+    EntryDetail detail = enumeration->detail;
     if (index < 2) {
+      // Nobody lists "." or "..", so their names and kind are enough.
       name = kDotNames[index];
       type = DT_DIR;
+      detail = kNameAndKind;
     } else {
       const Listing::Slot& slot = listing.slots[index - 2];
       name = listing.names.data() + slot.offset;
       type = slot.type;
     }
     if (MatchesDosPattern(enumeration->pattern, name) &&
-        FillEntry(name, type, enumeration->detail, entry))
+        FillEntry(name, type, detail, entry))
       return true;
   }
   return false;
