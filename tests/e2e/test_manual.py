@@ -62,6 +62,8 @@ class ManualTest(TreeTestCase):
         status, text, warnings = render()
         self.assertEqual((0, ""), (status, warnings))
         self.assertIn("TROVIX(1)", text)
+        version = re.search(r"Trovix (\S+)", BANNER.decode()).group(1)
+        self.assertRegex(text.splitlines()[-1], r"^Trovix %s " % re.escape(version))
         wide = [line for line in text.splitlines() if len(line) > WIDTH]
         self.assertEqual([], wide)
 

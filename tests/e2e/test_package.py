@@ -8,6 +8,7 @@ import fcntl
 import glob
 import gzip
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -19,6 +20,9 @@ from trovix_e2e import *
 BUILD = os.path.dirname(os.path.abspath(TROVIX))
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 MANUAL = os.path.join(SOURCE, "doc", "trovix.1")
+
+# The version that the program's banner names.
+VERSION = re.search(rb"Trovix (\S+)", BANNER).group(1).decode()
 
 PACKAGE_DIRS = ["./usr/", "./usr/bin/", "./usr/share/", "./usr/share/man/",
                 "./usr/share/man/man1/"]
@@ -83,7 +87,7 @@ class PackageTest(unittest.TestCase):
             self.assertEqual(0, status, out + err)
             arch = command(["dpkg", "--print-architecture"])[1].strip()
             made = glob.glob(os.path.join(self.packages, "trovix_*.deb"))
-            self.assertEqual([os.path.join(self.packages, "trovix_2.1_%s.deb" % arch)], made)
+            self.assertEqual([os.path.join(self.packages, "trovix_%s_%s.deb" % (VERSION, arch))], made)
             PackageTest.package = made[0]
         return PackageTest.package
 
@@ -128,7 +132,7 @@ class PackageTest(unittest.TestCase):
         for name in ("Package", "Version", "Architecture", "Section", "Priority", "Maintainer",
                      "Depends", "Description"):
             fields[name] = command(["dpkg-deb", "-f", package, name])[1].strip()
-        self.assertEqual(("trovix", "2.1", arch, "utils", "optional"),
+        self.assertEqual(("trovix", VERSION, arch, "utils", "optional"),
                          (fields["Package"], fields["Version"], fields["Architecture"],
                           fields["Section"], fields["Priority"]))
         self.assertRegex(fields["Maintainer"], r"^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
