@@ -42,6 +42,12 @@ void PrintSearchHeader() {
           gSettings.fileSpec, gSettings.searchText);
 }
 
+// True when the option is the one and only argument: only then do --help and
+// --version answer, so every other command line keeps its meaning.
+bool IsOnlyArgument(int argc, char** argv, const char* option) {
+  return argc == 2 && strcmp(argv[1], option) == 0;
+}
+
 }  // namespace
 
 void PrintBanner() { Print("\nTrovix 2.1 for Win32"); }
@@ -109,6 +115,14 @@ bool ParseCommandLine(int argc, char** argv) {
 int RunSearch(int argc, char** argv) {
   Console* console = GetConsoleOutput();
   PrintBanner();
+  if (IsOnlyArgument(argc, argv, "--version")) {
+    Print("\n");
+    return 0;
+  }
+  if (IsOnlyArgument(argc, argv, "--help")) {
+    PrintUsage();
+    return 0;
+  }
   if (argc < 2 || !ParseCommandLine(argc, argv)) return PrintUsage();
   if (!gSettings.fileSpec) {
     if (!gSettings.startPath) return PrintUsage();

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -128,16 +129,19 @@ bool FindNextEntry(Enumeration* enumeration, FindEntry* entry) {
     size_t index = enumeration->next++;
     const char* name;
     unsigned char type;
+    EntryDetail detail = enumeration->detail;
     if (index < 2) {
+      // Nobody lists "." or "..", so their names and kind are enough.
       name = kDotNames[index];
       type = DT_DIR;
+      detail = kNameAndKind;
     } else {
       const Listing::Slot& slot = listing.slots[index - 2];
       name = listing.names.data() + slot.offset;
       type = slot.type;
     }
     if (MatchesDosPattern(enumeration->pattern, name) &&
-        FillEntry(name, type, enumeration->detail, entry))
+        FillEntry(name, type, detail, entry))
       return true;
   }
   return false;
@@ -400,19 +404,34 @@ void LastWriteToLocal(uint64_t fileTime, CalendarTime* local) {
 // Output
 
 namespace {
+
 bool gOutputIsTerminal = false;
+
+// A reader that went away ends the run the way it ends any filter, by
+// SIGPIPE; any other failure to write is reported, never a quiet success.
+[[noreturn]] void FailOutput(int error) {
+  if (error == EPIPE) {
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+  } else {
+    fprintf(stderr, "trovix: cannot write standard output: %s\n", strerror(error));
+  }
+  _exit(255);
+}
+
 }  // namespace
 
 void Print(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vfprintf(stdout, format, args);
+  int result = vfprintf(stdout, format, args);
   va_end(args);
-  if (gOutputIsTerminal) fflush(stdout);
+  if (result >= 0 && gOutputIsTerminal) result = fflush(stdout);
+  if (result < 0) FailOutput(errno);
 }
 
 void EndProcess(int status) {
-  fflush(stdout);
+  if (fflush(stdout) != 0) FailOutput(errno);
   exit(status);
 }
 

@@ -2,7 +2,6 @@
 trees with exact names, sizes and times, and lay out expected lines."""
 
 import os
-import shutil
 import subprocess
 import tempfile
 import unittest
@@ -130,12 +129,9 @@ class TreeTestCase(unittest.TestCase):
         os.chmod(self.root, 0o755)
 
     def tearDown(self):
-        for top, dirs, _ in os.walk(self.root):
-            for name in dirs:
-                path = os.path.join(top, name)
-                if not os.path.islink(path):
-                    os.chmod(path, 0o755)
-        shutil.rmtree(self.root, ignore_errors=True)
+        # chmod and rm cope with trees deeper than Python's recursion limit.
+        subprocess.run(["chmod", "-R", "u+rwx", self.root], stderr=subprocess.DEVNULL)
+        subprocess.run(["rm", "-rf", self.root])
 
     def path(self, *parts):
         return os.path.join(self.root, *parts)
