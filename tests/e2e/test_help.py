@@ -22,7 +22,7 @@ class HelpAndVersionTest(TreeTestCase):
         make_file(self.path("--version.txt"))
         make_file(self.path("other"))
         self.stamp_dirs()
-        group = self.root.encode() + b"\n"
+        group = dir_line(self.root)
         cases = [
             ([self.root, "--*"], 0, header(self.root, "--*") + group +
              entry_line("--help", 0) + entry_line("--version.txt", 0) + summary(2)),

@@ -6,8 +6,8 @@ import subprocess
 import sys
 import unittest
 
-from trovix_e2e import (BANNER, STAMP, TreeTestCase, entry_line, header, make_dir, make_file,
-                        run, set_stamp, summary)
+from trovix_e2e import (BANNER, STAMP, UNDER_WINE, TreeTestCase, dir_line, entry_line, header,
+                        make_dir, make_file, native, run, set_stamp, summary)
 
 USAGE = (b"\n\nSyntax: trovix [startpath] filespec [/C text] [/I text] [/P]\n"
          b"\n"
@@ -22,6 +22,9 @@ USAGE = (b"\n\nSyntax: trovix [startpath] filespec [/C text] [/I text] [/P]\n"
          b"Examples of usage:\n"
          b"trovix *.txt /p\n"
          b"trovix c:\\ *.doc /i budget\n")
+# Windows turns "?", and a "*" or "." next to a dot or the end, into the DOS
+# wildcards; Wine 8 matches them as they were typed.
+WINE_LACKS_DOS_WILDCARDS = {"*.", "??."}
 NO_TEXT = b"\n\nPlease specify text to search for after /C or /I\n"
 BOTH = b"\n\nDo either a /case-sensitive or /insensitive search, but not both.\n"
 
@@ -58,16 +61,18 @@ class CommandLineTest(TreeTestCase):
         status, out = run([missing, "*.txt"])
         self.assertEqual(255, status)
         self.assertEqual(BANNER + header(missing, "*.txt") +
-                         b"Error: Unable to enter " + missing.encode() + b"\n", out)
+                         b"Error: Unable to enter " + native(missing).encode() + b"\n", out)
 
     def test_paths_beginning_with_slash_are_not_switches(self):
         make_file(self.path("capture.txt"))
         set_stamp(self.root)
         status, out = run([self.root, "*.txt"])
         self.assertEqual(0, status)
-        self.assertEqual(BANNER + header(self.root, "*.txt") + self.root.encode() + b"\n" +
+        self.assertEqual(BANNER + header(self.root, "*.txt") + dir_line(self.root) +
                          entry_line("capture.txt", 0) + summary(1), out)
 
+    @unittest.skipIf(UNDER_WINE, "under Wine the root of drive Z: is all of Linux, /proc and /sys "
+                     "included: minutes of walking; test_platform searches a drive of its own")
     def test_filespec_alone_searches_from_the_root(self):
         # The whole machine is walked; links and pseudo file systems must not
         # make that endless.
@@ -79,7 +84,7 @@ class CommandLineTest(TreeTestCase):
 class ListingTest(TreeTestCase):
     def listing(self, spec, *groups):
         """Expected output: each group is (directory, [lines])."""
-        body = b"".join(d.encode() + b"\n" + b"".join(lines) for d, lines in groups)
+        body = b"".join(dir_line(d) + b"".join(lines) for d, lines in groups)
         count = sum(len(lines) for _, lines in groups)
         return BANNER + header(self.root, spec) + body + summary(count)
 
@@ -96,8 +101,8 @@ class ListingTest(TreeTestCase):
         self.assertEqual(self.listing("*.txt",
             (self.root, [entry_line(n, len(n)) for n in
                          ["a1.txt", "aB.txt", "b.txt", "Zz.txt", "_x.txt"]]),
-            (self.root + "/A", [entry_line("a1.txt", 8)]),
-            (self.root + "/A/B", [entry_line("b1.txt", 10)])), out)
+            (self.path("A"), [entry_line("a1.txt", 8)]),
+            (self.path("A", "B"), [entry_line("b1.txt", 10)])), out)
 
     def test_star_dot_star_lists_directories_and_never_dot_entries(self):
         make_dir(self.path("sub"))
@@ -109,11 +114,11 @@ class ListingTest(TreeTestCase):
                 status, out = run([self.root, spec])
                 self.assertEqual(0, status)
                 if spec == ".*":
-                    expected = self.listing(spec, (self.root + "/sub", [entry_line(".hidden", 3)]))
+                    expected = self.listing(spec, (self.path("sub"), [entry_line(".hidden", 3)]))
                 else:
                     expected = self.listing(spec,
                         (self.root, [entry_line("file", 1), entry_line("sub", "<DIR>")]),
-                        (self.root + "/sub", [entry_line(".hidden", 3)]))
+                        (self.path("sub"), [entry_line(".hidden", 3)]))
                 self.assertEqual(expected, out)
 
     def test_wildcard_rules(self):
@@ -131,6 +136,8 @@ class ListingTest(TreeTestCase):
         ]
         for spec, expected in cases:
             with self.subTest(spec=spec):
+                if UNDER_WINE and spec in WINE_LACKS_DOS_WILDCARDS:
+                    self.skipTest("Wine 8 lacks the DOS wildcards DOS_STAR, DOS_QM and DOS_DOT")
                 status, out = run([self.root, spec])
                 self.assertEqual(0, status)
                 groups = [(self.root, [entry_line(n, 0) for n in expected])] if expected else []
@@ -172,7 +179,7 @@ class ListingTest(TreeTestCase):
 
     def test_header_keeps_75_characters(self):
         # Directory paths of exactly 75 and 76 characters.
-        base = len(self.root) + 1
+        base = len(native(self.root)) + 1
         exact = self.path("e" * (75 - base))
         longer = self.path("f" * (76 - base))
         for directory in (exact, longer):
@@ -180,8 +187,8 @@ class ListingTest(TreeTestCase):
         self.stamp_dirs()
         status, out = run([self.root, "in.txt"])
         self.assertEqual(BANNER + header(self.root, "in.txt") +
-                         exact.encode() + b"\n" + entry_line("in.txt", 0) +
-                         longer.encode()[:75] + b"...\n" + entry_line("in.txt", 0) +
+                         dir_line(exact) + entry_line("in.txt", 0) +
+                         dir_line(longer) + entry_line("in.txt", 0) +
                          summary(2), out)
 
     def test_tree_is_left_unchanged(self):
@@ -219,6 +226,8 @@ class LinkTest(TreeTestCase):
         lines = out.split(b"\n")
         self.assertIn(entry_line("to-file", 1234).rstrip(b"\n"), lines)
         self.assertIn(entry_line("to-dir", "<DIR>").rstrip(b"\n"), lines)
+        if UNDER_WINE:
+            self.skipTest("Wine 8 leaves out a link whose target is missing")
         dangling_line = [l for l in lines if l.startswith(b"   dangling ")]
         self.assertEqual(1, len(dangling_line))
         self.assertIn(b"%13d" % dangling.st_size, dangling_line[0])
@@ -245,9 +254,10 @@ class LinkTest(TreeTestCase):
         self.stamp_dirs()
         walk = self.path("walk")
         status, out = run([walk, "*.txt"])
-        self.assertEqual(BANNER + header(walk, "*.txt") + walk.encode() + b"/z-after\n" +
+        self.assertEqual(BANNER + header(walk, "*.txt") + dir_line(self.path("walk", "z-after")) +
                          entry_line("after.txt", 0) + summary(1), out)
 
+    @unittest.skipIf(UNDER_WINE, "a rule of the Linux build, for Linux's own file systems")
     def test_pseudo_file_systems_are_not_entered_from_outside(self):
         if not os.path.exists("/proc/sys/kernel/ostype"):
             self.skipTest("no /proc here")
@@ -272,6 +282,7 @@ class HostileTreeTest(TreeTestCase):
         finally:
             os.chdir(here)
 
+    @unittest.skipIf(UNDER_WINE, "Wine itself needs more than 64 file descriptors")
     def test_deep_tree_with_few_file_descriptors(self):
         self.make_deep(3000)
 
@@ -285,12 +296,16 @@ class HostileTreeTest(TreeTestCase):
         self.assertTrue(done.stdout.endswith(summary(1)))
         self.assertIn(b"/d/d/d/d", done.stdout)
 
+    @unittest.skipIf(UNDER_WINE, "Wine looks up a path past Linux's 4096 bytes one component "
+                     "at a time, so 10,000 levels take hours")
     def test_very_deep_tree_completes(self):
         self.make_deep(10000)
         status, out = run([self.root, "*.txt"], timeout=300)
         self.assertEqual(0, status)
         self.assertTrue(out.endswith(summary(1)))
 
+    @unittest.skipIf(UNDER_WINE and os.geteuid() == 0,
+                     "Wine runs only as the owner of its prefix, and root reads every directory")
     def test_unreadable_directory_is_skipped(self):
         make_file(self.path("a-locked", "hidden.txt"))
         make_file(self.path("b-open", "seen.txt"))
@@ -301,7 +316,7 @@ class HostileTreeTest(TreeTestCase):
         self.stamp_dirs()
         status, out = run([self.root, "*.txt"], prefix=as_nobody())
         self.assertEqual(0, status)
-        self.assertEqual(BANNER + header(self.root, "*.txt") + self.root.encode() + b"/b-open\n" +
+        self.assertEqual(BANNER + header(self.root, "*.txt") + dir_line(self.path("b-open")) +
                          entry_line("seen.txt", 0) + summary(1), out)
 
 

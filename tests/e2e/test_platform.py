@@ -145,5 +145,25 @@ class CommandLineTest(TreeTestCase):
             self.assertEqual(255, status)
 
 
+@unittest.skipUnless(UNDER_WINE and os.environ.get("WINEPREFIX"), "Windows build under Wine")
+class DriveRootTest(TreeTestCase):
+    """Without a start path the search begins at the root of the current
+    drive, here a drive T: of Wine's that is the test's folder."""
+
+    def test_filespec_alone_searches_the_current_drive(self):
+        make_file(self.path("a.txt"))
+        make_file(self.path("sub", "b.txt"))
+        self.stamp_dirs()
+        drive = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "t:")
+        os.symlink(self.root, drive)
+        try:
+            status, out = run(["*.txt"], cwd=self.path("sub"))
+        finally:
+            os.remove(drive)
+        self.assertEqual(BANNER + header("\\", "*.txt") + b"T:\\\n" + entry_line("a.txt", 0)
+                         + b"T:\\sub\n" + entry_line("b.txt", 0) + summary(2), out)
+        self.assertEqual(0, status)
+
+
 if __name__ == "__main__":
     unittest.main()

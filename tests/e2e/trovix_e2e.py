@@ -29,10 +29,11 @@ def native(path):
 
 
 def _native_argument(arg):
-    # Only paths of this machine: a text such as "/capture" stays as it is.
+    # Only paths below a folder of this machine: a switch such as "/" or a
+    # text such as "/capture" stays as it is.
     if isinstance(arg, (str, bytes)) and os.path.isabs(arg):
         parent = os.path.dirname(arg)
-        if os.path.lexists(arg) or (len(parent) > 1 and os.path.lexists(parent)):
+        if len(parent) > 1 and os.path.lexists(parent):
             return native(arg)
     return arg
 
