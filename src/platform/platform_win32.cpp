@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <conio.h>
+#include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -326,24 +327,40 @@ void LastWriteToLocal(uint64_t fileTime, CalendarTime* local) {
 // Output
 
 namespace {
+
 bool gOutputIsConsole = false;
 
 bool IsConsole(HANDLE handle) {
   DWORD mode;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
+
+// A listing cut short must never end with status 0.  A reader that went
+// away (the pipe closed) ends the run quietly; any other failure to write
+// is reported.
+[[noreturn]] void FailOutput(int error) {
+  DWORD cause = GetLastError();  // the runtime maps a closed pipe to EINVAL
+  bool readerGone = error == EPIPE || cause == ERROR_NO_DATA || cause == ERROR_BROKEN_PIPE ||
+                    cause == ERROR_PIPE_NOT_CONNECTED;
+  if (!readerGone) fprintf(stderr, "trovix: cannot write standard output: %s\n", strerror(error));
+  _exit(-1);
+}
+
 }  // namespace
 
 void Print(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  vfprintf(stdout, format, args);
+  int result = vfprintf(stdout, format, args);
   va_end(args);
-  if (gOutputIsConsole) fflush(stdout);
+  if (result >= 0 && gOutputIsConsole) result = fflush(stdout);
+  if (result < 0 || ferror(stdout)) FailOutput(errno);
 }
 
+// Wine's runtime can report a failed flush as a success and mark only the
+// stream's error flag.
 void EndProcess(int status) {
-  fflush(stdout);
+  if (fflush(stdout) != 0 || ferror(stdout)) FailOutput(errno);
   exit(status);
 }
 
