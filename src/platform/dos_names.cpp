@@ -3,16 +3,13 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
 
 unsigned char UpperAscii(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-}
-
-bool IsWildcard(char c) {
-  return c == '*' || c == kDosStar || c == kDosQm || c == kDosDot;
 }
 
 }  // namespace
@@ -32,28 +29,29 @@ DosPattern CompileDosPattern(const char* pattern) {
     return compiled;
   }
   if (text == "*.*") {
-    text = "*";
+    compiled.program.push_back(kAnyRun);
   } else {
     for (size_t i = 0; i < text.size(); ++i) {
-      char next = i + 1 < text.size() ? text[i + 1] : '\0';
-      if (text[i] == '?')
-        text[i] = kDosQm;
-      else if (text[i] == '.' && (next == '?' || next == '*'))
-        text[i] = kDosDot;
-      else if (text[i] == '*' && next == '.')
-        text[i] = kDosStar;
+      const char c = text[i];
+      const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+      if (c == '?')
+        compiled.program.push_back(kDosQm);
+      else if (c == '.' && (next == '?' || next == '*'))
+        compiled.program.push_back(kDosDot);
+      else if (c == '*' && next == '.')
+        compiled.program.push_back(kDosStar);
+      else if (c == '*')
+        compiled.program.push_back(kAnyRun);
+      else
+        compiled.program.push_back(UpperAscii(static_cast<unsigned char>(c)));
     }
-    if (typedEndsInDot && text.back() == '*') text.back() = kDosStar;
+    if (typedEndsInDot && compiled.program.back() == kAnyRun) compiled.program.back() = kDosStar;
   }
 
   compiled.matchesAll = true;
-  for (char c : text) {
-    if (c != '*') compiled.matchesAll = false;
+  for (int op : compiled.program) {
+    if (op != kAnyRun) compiled.matchesAll = false;
   }
-  for (char& c : text) {
-    if (!IsWildcard(c)) c = static_cast<char>(UpperAscii(static_cast<unsigned char>(c)));
-  }
-  compiled.program = text;
   return compiled;
 }
 
@@ -64,7 +62,7 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
   if (pattern.matchesNothing) return false;
   if (pattern.matchesAll) return true;
 
-  const std::string& program = pattern.program;
+  const std::vector<int>& program = pattern.program;
   const size_t size = program.size();
   const size_t length = strlen(name);
   const char* lastDot = strrchr(name, '.');
@@ -81,8 +79,8 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
     // Positions reachable without taking a byte of the name.
     for (size_t p = 0; p < size; ++p) {
       if (!current[p]) continue;
-      char op = program[p];
-      if (op == '*' || op == kDosStar ||
+      const int op = program[p];
+      if (op == kAnyRun || op == kDosStar ||
           (op == kDosQm && (atEnd || c == '.')) || (op == kDosDot && atEnd))
         current[p + 1] = 1;
     }
@@ -92,8 +90,8 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
     bool any = false;
     for (size_t p = 0; p < size; ++p) {
       if (!current[p]) continue;
-      char op = program[p];
-      if (op == '*') {
+      const int op = program[p];
+      if (op == kAnyRun) {
         next[p] = 1;
       } else if (op == kDosStar) {
         if (at != finalDot) next[p] = 1;
@@ -101,7 +99,7 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
         if (c != '.') next[p + 1] = 1;
       } else if (op == kDosDot) {
         if (c == '.') next[p + 1] = 1;
-      } else if (static_cast<unsigned char>(op) == UpperAscii(c)) {
+      } else if (op == UpperAscii(c)) {
         next[p + 1] = 1;
       }
     }

@@ -60,6 +60,12 @@ TEST(DosPatternTest, MatchesAsWindowsDoes) {
       {"\xc3\xa9*", "\xc3\x89t\xc3\xa9", false},
       {"\xc3\xa9*", "\xc3\xa9t\xc3\xa9", true},
       {"_*", "_x", true},
+      // A typed control byte is a plain character, whatever value the
+      // wildcards are kept as.
+      {"\x01", "x", false},
+      {"\x02", "\\", false},
+      {"a\x03", "a", false},
+      {"\x01\x02\x03", "\x01\x02\x03", true},
       // Nothing matches an empty pattern or one with a path in it.
       {"", "a", false},
       {"...", "a", false},
