@@ -30,6 +30,12 @@ void PrintSearchHeader() {
           gSettings.fileSpec, gSettings.searchText);
 }
 
+// True when the option is the one and only argument: only then do --help and
+// --version answer, so every other command line keeps its meaning.
+bool IsOnlyArgument(int argc, char** argv, const char* option) {
+  return argc == 2 && strcmp(argv[1], option) == 0;
+}
+
 }  // namespace
 
 void PrintBanner() { Print("\nTrovix 2.1 for Win32"); }
@@ -110,6 +116,14 @@ CommandLineVerdict ReadCommandLine(int argc, char** argv) {
 int RunSearch(int argc, char** argv) {
   Console* console = GetConsoleOutput();
   PrintBanner();
+  if (IsOnlyArgument(argc, argv, "--version")) {
+    Print("\n");
+    return 0;
+  }
+  if (IsOnlyArgument(argc, argv, "--help")) {
+    PrintUsage();
+    return 0;
+  }
   switch (ReadCommandLine(argc, argv)) {
     case kShowUsage:
       return PrintUsage();
