@@ -21,8 +21,10 @@ class UnwritableOutputTest(TreeTestCase):
         super().setUp()
         make_file(self.path("small", "one.txt"))
         # Far more than the program and the pipe can hold between them.
-        for i in range(3000):
-            make_file(self.path("large", "file-%04d-with-a-longer-name.txt" % i))
+        first = self.path("large", "file-0000-with-a-longer-name.txt")
+        make_file(first)
+        for i in range(1, 3000):
+            os.link(first, self.path("large", "file-%04d-with-a-longer-name.txt" % i))
 
     def run_into(self, args, stdout=subprocess.DEVNULL, preexec_fn=None):
         done = subprocess.run([TROVIX] + args, env=program_env(), stdin=subprocess.DEVNULL,
