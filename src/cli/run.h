@@ -4,8 +4,9 @@
 #define TROVIX_CLI_RUN_H_
 
 // Runs one search over the command line; gives the exit status: 0 after a
-// completed run or after --help or --version as the only argument, -1 after a usage text, a rejected command line, or a start
-// directory that cannot be entered.
+// completed run, or after --help or --version as the only argument; -1
+// after a usage text, a rejected command line, or a start directory that
+// cannot be entered.
 int RunSearch(int argc, char** argv);
 
 // Fills gSettings from the arguments after the program name; false when
