@@ -192,6 +192,10 @@ struct Level {
 
 std::string gLogicalPath;  // "/" or "/a/b", never a trailing "/"
 std::vector<Level> gLevels;
+// Set when a step up could reach neither the directory it left for nor its
+// path: the process then stands in some other directory, where a name would
+// lead somewhere that the logical path does not name.
+bool gWayLost = false;
 std::unordered_set<DirectoryId, DirectoryIdHash> gWalked;
 std::unordered_map<dev_t, bool> gPseudoDevices;
 
@@ -256,12 +260,13 @@ bool EnterPath(const char* path) {
   }
   gLogicalPath = normal;
   gLevels.assign(1, Level{normal.size(), CurrentDirectoryId(), false});
+  gWayLost = false;
   CommitChange();
   return true;
 }
 
 bool EnterChild(const char* name) {
-  if (chdir(name) != 0) return false;
+  if (gWayLost || chdir(name) != 0) return false;
   if (gLogicalPath != "/") gLogicalPath += '/';
   gLogicalPath += name;
   gLevels.push_back(Level{gLogicalPath.size(), CurrentDirectoryId(), false});
@@ -282,6 +287,7 @@ bool LeaveToParent() {
   if (!back) back = ChangeDirectoryByPath(gLogicalPath.substr(0, parent.pathLength));
   gLevels.pop_back();
   gLogicalPath.resize(parent.pathLength);
+  gWayLost = !back;
   CommitChange();
   return back;
 }
