@@ -43,7 +43,8 @@ void CloseEnumeration(Enumeration* enumeration);
 // Makes a path, a bare name or ".." the current directory; false when it
 // cannot be entered.  ".." returns to the directory the walk came from,
 // also after a directory was entered through a link.  The single text "\"
-// names the root directory.
+// names the root directory until the walk claims its first directory; after
+// that it is a subdirectory's name, where a name may hold "\".
 bool SetCurrentDir(const char* path);
 // Copies the current directory's full path, cut to size - 1 bytes.
 void GetCurrentDir(char* buffer, size_t size);

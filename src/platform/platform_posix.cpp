@@ -338,7 +338,9 @@ bool CurrentDirectoryIsPseudo(dev_t device) {
 
 bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;
-  if (strcmp(path, "\\") == 0) return EnterPath("/");
+  // "\" is the root only as a start path: once a walk has begun, every
+  // name is a subdirectory's, and here a directory may be called "\".
+  if (strcmp(path, "\\") == 0 && gWalked.empty()) return EnterPath("/");
   if (strcmp(path, "..") == 0) return LeaveToParent();
   if (IsBareName(path)) return EnterChild(path);
   return EnterPath(path);

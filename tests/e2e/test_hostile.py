@@ -148,18 +148,20 @@ class OddNameTest(TreeTestCase):
                                  summary(len(self.NAMES)), out)
 
     def test_directories_with_odd_names_are_walked(self):
+        # "\\" names the root as a start path, and is a plain name below it.
         root = self.root.encode()
-        for name in [b" ", b"...", b"\xff\xfe", b"d" * 255]:
+        names = [b" ", b"...", b"\xff\xfe", b"d" * 255, b"\\"]
+        for name in names:
             make_file(os.path.join(root, name, b"inside.txt"))
         self.stamp_dirs()
         status, out = run([self.root, "inside.txt"])
         self.assertEqual(0, status)
         expected = b""
-        for name in ntfs_order([b" ", b"...", b"\xff\xfe", b"d" * 255]):
+        for name in ntfs_order(names):
             path = root + b"/" + name
             shown = path[:75] + b"..." if len(path) > 75 else path
             expected += shown + b"\n" + entry_line("inside.txt", 0)
-        self.assertEqual(BANNER + header(self.root, "inside.txt") + expected + summary(4), out)
+        self.assertEqual(BANNER + header(self.root, "inside.txt") + expected + summary(5), out)
 
     def test_paths_far_beyond_path_max(self):
         # Twenty levels of 255-byte names: a path of over 5000 bytes.
