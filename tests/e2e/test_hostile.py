@@ -185,6 +185,33 @@ class OddNameTest(TreeTestCase):
             self.assertTrue(directory.endswith(b"..."))
 
 
+class SpecialFileTest(TreeTestCase):
+    def test_pipes_and_sockets_are_listed_but_never_opened(self):
+        import socket
+        make_file(self.path("plain.txt"), content=b"needle")
+        os.mkfifo(self.path("fifo.txt"))
+        os.mkfifo(self.path("idle.txt"))  # no writer: opening it would wait
+        server = socket.socket(socket.AF_UNIX)
+        self.addCleanup(server.close)
+        server.bind(self.path("socket.txt"))
+        server.listen(1)
+        for path in ("fifo.txt", "idle.txt", "socket.txt"):
+            set_stamp(self.path(path))
+        set_stamp(self.root)
+        # A writer that never writes: reading the pipe would wait for ever.
+        writer = os.open(self.path("fifo.txt"), os.O_RDWR)
+        self.addCleanup(os.close, writer)
+        status, out = run([self.root, "*.txt"], timeout=60)
+        self.assertEqual(0, status)
+        self.assertEqual(BANNER + header(self.root, "*.txt") + self.root.encode() + b"\n" +
+                         entry_line("fifo.txt", 0) + entry_line("idle.txt", 0) +
+                         entry_line("plain.txt", 6) + entry_line("socket.txt", 0) + summary(4), out)
+        status, out = run([self.root, "*.txt", "/C", "needle"], timeout=60)
+        self.assertEqual(0, status)
+        self.assertEqual(BANNER + header(self.root, "*.txt", "needle") + self.root.encode() +
+                         b"\n" + entry_line("plain.txt", 6) + summary(1), out)
+
+
 class LargeDirectoryTest(TreeTestCase):
     def test_every_entry_of_a_huge_directory_is_listed(self):
         # Far beyond any buffer a directory read fills at once.  Hard links
