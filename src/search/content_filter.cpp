@@ -49,8 +49,9 @@ bool FileContainsText(FileHandle file) {
 }
 
 void PrintEntryIfItContainsText(const FindEntry& entry) {
-  FileHandle file = OpenFileForReading(entry.name);
+  FindEntry opened = entry;
+  FileHandle file = OpenEntryForReading(&opened);
   if (file == kNoFile) return;
-  if (FileContainsText(file)) PrintEntry(entry);
+  if (FileContainsText(file)) PrintEntry(opened);
   CloseFile(file);
 }
