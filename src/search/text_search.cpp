@@ -144,8 +144,17 @@ inline uint32_t ProbeHits(const unsigned char* at0, const unsigned char* at1, La
 }
 #endif
 
-// Tests the probes at kLanes starts at once; gives the first start it has
-// not looked at, or kFound/kAbsent in verdict.
+// Compares the text at each start whose bit is set in hits.
+__attribute__((noinline)) Verdict CheckHits(Candidates* run, size_t start, uint64_t hits) {
+  for (; hits != 0; hits &= hits - 1) {
+    Verdict verdict = CheckCandidate(run, start + static_cast<size_t>(__builtin_ctzll(hits)));
+    if (verdict != kNoMatchYet) return verdict;
+  }
+  return kNoMatchYet;
+}
+
+// Tests the probes at 2 * kLanes starts at a time; gives the first start
+// it has not looked at, or sets verdict to kFound or kAbsent.
 size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
   const TextPlan& plan = run->plan;
   const Lanes mask0 = Broadcast(plan.probeMask[0]), byte0 = Broadcast(plan.probeByte[0]);
@@ -153,13 +162,12 @@ size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
   const unsigned char* probe0 = run->bytes + plan.probeOffset[0];
   const unsigned char* probe1 = run->bytes + plan.probeOffset[1];
   size_t start = 0;
-  for (; start + kLanes - 1 <= lastStart; start += kLanes) {
-    uint32_t hits = ProbeHits(probe0 + start, probe1 + start, mask0, byte0, mask1, byte1);
-    while (hits != 0) {
-      *verdict = CheckCandidate(run, start + static_cast<size_t>(__builtin_ctz(hits)));
-      if (*verdict != kNoMatchYet) return start;
-      hits &= hits - 1;
-    }
+  for (; start + 2 * kLanes - 1 <= lastStart; start += 2 * kLanes) {
+    uint64_t low = ProbeHits(probe0 + start, probe1 + start, mask0, byte0, mask1, byte1);
+    uint64_t high = ProbeHits(probe0 + start + kLanes, probe1 + start + kLanes, mask0, byte0,
+                              mask1, byte1);
+    uint64_t hits = low | high << kLanes;
+    if (hits != 0 && (*verdict = CheckHits(run, start, hits)) != kNoMatchYet) return start;
   }
   return start;
 }
