@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Times the content filter against grep and ripgrep, single-threaded on a
+# warm cache, and compares the files Trovix lists with grep's list.
+#
+#   bench/content.sh [trovix binary] [tree] [filespec glob]
+#
+# Needs hyperfine, ripgrep and python3 (Debian packages of those names).
+# RUNS sets the timed runs per command (default 20).  Not run in CI.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+trovix=$(realpath "${1:-build/trovix}")
+tree=${2:-/usr/include}
+glob=${3:-*.h}
+runs=${RUNS:-20}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+# One pair of searches: Trovix's switch, and the matching grep/rg flag.
+bench_case() {
+  local name=$1 switch=$2 flag=$3 text=$4
+  hyperfine -N -i --style basic -w 3 -r "$runs" --export-json "$out/$name.json" \
+    -n trovix "$trovix $tree $glob $switch $text" \
+    -n rg "rg -j1 -l -uuu -F $flag -g $glob $text $tree" \
+    -n grep "grep -rlF $flag --include=$glob $text $tree" >/dev/null
+  python3 - "$out/$name.json" "$name" <<'EOF'
+import json, statistics, sys
+results = {r["command"]: statistics.median(r["times"]) * 1000
+           for r in json.load(open(sys.argv[1]))["results"]}
+print("%-14s trovix %7.1f ms   rg %7.1f ms   grep %7.1f ms   trovix/rg %.2f" % (
+    sys.argv[2], results["trovix"], results["rg"], results["grep"],
+    results["trovix"] / results["rg"]))
+EOF
+}
+
+# Trovix prints each directory's path (cut after 75 characters) above its
+# names (cut after 32); grep's paths are cut the same way to compare.
+compare_lists() {
+  local switch=$1 flag=$2 text=$3
+  "$trovix" "$tree" "$glob" "$switch" "$text" >"$out/trovix.txt" || true
+  grep -rlF $flag --include="$glob" "$text" "$tree" >"$out/grep.txt" || true
+  python3 - "$out/trovix.txt" "$out/grep.txt" "$switch $text" <<'EOF'
+import collections, os, sys
+def cut(text, keep, limit):
+    return text if len(text) <= limit else text[:keep] + b"..."
+listed = collections.Counter()
+directory = None
+for line in open(sys.argv[1], "rb").read().split(b"\n"):
+    if line.startswith(b"/"):
+        directory = line
+    elif line.startswith(b"   ") and directory is not None:
+        listed[(directory, line[3:38].rstrip(b" "))] += 1
+grepped = collections.Counter()
+for path in open(sys.argv[2], "rb").read().split(b"\n"):
+    if path:
+        head, name = os.path.split(path)
+        grepped[(cut(head, 75, 75), cut(name, 32, 35))] += 1
+only_trovix = listed - grepped
+only_grep = grepped - listed
+print("%-14s trovix %d files, grep %d files, both %d" % (
+    sys.argv[3], sum(listed.values()), sum(grepped.values()),
+    sum((listed & grepped).values())))
+for label, extra in (("only trovix", only_trovix), ("only grep", only_grep)):
+    for (head, name), count in sorted(extra.items()):
+        print("  %s: %s/%s%s" % (label, head.decode(errors="replace"),
+                                name.decode(errors="replace"),
+                                "" if count == 1 else " (x%d)" % count))
+EOF
+}
+
+# Warm the cache once for all three tools.
+"$trovix" "$tree" "$glob" /C zqxjvkwq >/dev/null || true
+grep -rlF --include="$glob" zqxjvkwq "$tree" >/dev/null || true
+
+echo "median wall time, $runs runs each, $tree $glob"
+bench_case "/C mutex" /C "" mutex
+bench_case "/I mutex" /I -i mutex
+bench_case "/C zqxjvkwq" /C "" zqxjvkwq
+bench_case "/I zqxjvkwq" /I -i zqxjvkwq
+echo
+echo "files listed: Trovix against grep"
+compare_lists /C "" mutex
+compare_lists /I -i mutex
