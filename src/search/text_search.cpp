@@ -122,26 +122,24 @@ Verdict CheckCandidate(Candidates* run, size_t start) {
 const size_t kLanes = 32;
 typedef __m256i Lanes;
 inline Lanes Broadcast(unsigned char byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
-inline uint32_t ProbeHits(const unsigned char* at0, const unsigned char* at1, Lanes mask0,
-                          Lanes byte0, Lanes mask1, Lanes byte1) {
-  Lanes a = _mm256_loadu_si256(reinterpret_cast<const Lanes*>(at0));
-  Lanes b = _mm256_loadu_si256(reinterpret_cast<const Lanes*>(at1));
-  Lanes hits = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a, mask0), byte0),
-                                _mm256_cmpeq_epi8(_mm256_or_si256(b, mask1), byte1));
-  return static_cast<uint32_t>(_mm256_movemask_epi8(hits));
+inline Lanes Load(const unsigned char* at) {
+  return _mm256_loadu_si256(reinterpret_cast<const Lanes*>(at));
 }
+inline Lanes Or(Lanes a, Lanes b) { return _mm256_or_si256(a, b); }
+inline Lanes And(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
+inline Lanes Equal(Lanes a, Lanes b) { return _mm256_cmpeq_epi8(a, b); }
+inline uint64_t LaneBits(Lanes a) { return static_cast<uint32_t>(_mm256_movemask_epi8(a)); }
 #else
 const size_t kLanes = 16;
 typedef __m128i Lanes;
 inline Lanes Broadcast(unsigned char byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
-inline uint32_t ProbeHits(const unsigned char* at0, const unsigned char* at1, Lanes mask0,
-                          Lanes byte0, Lanes mask1, Lanes byte1) {
-  Lanes a = _mm_loadu_si128(reinterpret_cast<const Lanes*>(at0));
-  Lanes b = _mm_loadu_si128(reinterpret_cast<const Lanes*>(at1));
-  Lanes hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, mask0), byte0),
-                             _mm_cmpeq_epi8(_mm_or_si128(b, mask1), byte1));
-  return static_cast<uint32_t>(_mm_movemask_epi8(hits));
+inline Lanes Load(const unsigned char* at) {
+  return _mm_loadu_si128(reinterpret_cast<const Lanes*>(at));
 }
+inline Lanes Or(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
+inline Lanes And(Lanes a, Lanes b) { return _mm_and_si128(a, b); }
+inline Lanes Equal(Lanes a, Lanes b) { return _mm_cmpeq_epi8(a, b); }
+inline uint64_t LaneBits(Lanes a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
 #endif
 
 // Compares the text at each start whose bit is set in hits.
@@ -153,23 +151,57 @@ __attribute__((noinline)) Verdict CheckHits(Candidates* run, size_t start, uint6
   return kNoMatchYet;
 }
 
-// Tests the probes at 2 * kLanes starts at a time; gives the first start
-// it has not looked at, or sets verdict to kFound or kAbsent.
-size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
+struct LaneProbes {
+  const unsigned char* at0;
+  const unsigned char* at1;
+  Lanes mask0, byte0, mask1, byte1;
+};
+
+// All ones in the lanes of the kLanes starts from start where both probes
+// hold.  Without case folding there is no mask to apply.
+template <bool kFolding>
+inline Lanes ProbeLanes(const LaneProbes& probes, size_t start) {
+  Lanes a = Load(probes.at0 + start), b = Load(probes.at1 + start);
+  if (kFolding) {
+    a = Or(a, probes.mask0);
+    b = Or(b, probes.mask1);
+  }
+  return And(Equal(a, probes.byte0), Equal(b, probes.byte1));
+}
+
+// Tests the probes at 4 * kLanes starts per step while it can, then at
+// kLanes; gives the first start it has not looked at, or sets verdict to
+// kFound or kAbsent.
+template <bool kFolding>
+size_t ScanLanesOf(Candidates* run, size_t lastStart, Verdict* verdict) {
   const TextPlan& plan = run->plan;
-  const Lanes mask0 = Broadcast(plan.probeMask[0]), byte0 = Broadcast(plan.probeByte[0]);
-  const Lanes mask1 = Broadcast(plan.probeMask[1]), byte1 = Broadcast(plan.probeByte[1]);
-  const unsigned char* probe0 = run->bytes + plan.probeOffset[0];
-  const unsigned char* probe1 = run->bytes + plan.probeOffset[1];
+  const LaneProbes probes = {run->bytes + plan.probeOffset[0], run->bytes + plan.probeOffset[1],
+                             Broadcast(plan.probeMask[0]), Broadcast(plan.probeByte[0]),
+                             Broadcast(plan.probeMask[1]), Broadcast(plan.probeByte[1])};
   size_t start = 0;
-  for (; start + 2 * kLanes - 1 <= lastStart; start += 2 * kLanes) {
-    uint64_t low = ProbeHits(probe0 + start, probe1 + start, mask0, byte0, mask1, byte1);
-    uint64_t high = ProbeHits(probe0 + start + kLanes, probe1 + start + kLanes, mask0, byte0,
-                              mask1, byte1);
-    uint64_t hits = low | high << kLanes;
+  for (; start + 4 * kLanes - 1 <= lastStart; start += 4 * kLanes) {
+    Lanes h0 = ProbeLanes<kFolding>(probes, start);
+    Lanes h1 = ProbeLanes<kFolding>(probes, start + kLanes);
+    Lanes h2 = ProbeLanes<kFolding>(probes, start + 2 * kLanes);
+    Lanes h3 = ProbeLanes<kFolding>(probes, start + 3 * kLanes);
+    if (LaneBits(Or(Or(h0, h1), Or(h2, h3))) == 0) continue;
+    *verdict = CheckHits(run, start, LaneBits(h0) | LaneBits(h1) << kLanes);
+    if (*verdict == kNoMatchYet)
+      *verdict = CheckHits(run, start + 2 * kLanes, LaneBits(h2) | LaneBits(h3) << kLanes);
+    if (*verdict != kNoMatchYet) return start;
+  }
+  for (; start + kLanes - 1 <= lastStart; start += kLanes) {
+    uint64_t hits = LaneBits(ProbeLanes<kFolding>(probes, start));
     if (hits != 0 && (*verdict = CheckHits(run, start, hits)) != kNoMatchYet) return start;
   }
   return start;
+}
+
+size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
+  const TextPlan& plan = run->plan;
+  if (plan.probeMask[0] == 0 && plan.probeMask[1] == 0)
+    return ScanLanesOf<false>(run, lastStart, verdict);
+  return ScanLanesOf<true>(run, lastStart, verdict);
 }
 #else
 size_t ScanLanes(Candidates*, size_t, Verdict*) { return 0; }
