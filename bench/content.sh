@@ -5,30 +5,37 @@
 #   bench/content.sh [trovix binary] [tree] [filespec glob]
 #
 # Needs hyperfine, ripgrep and python3 (Debian packages of those names).
-# RUNS sets the timed runs per command (default 20).  Not run in CI.
+# ROUNDS sets the rounds of three timed runs per command (default 10).
+# Not run in CI.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 trovix=$(realpath "${1:-build/trovix}")
 tree=${2:-/usr/include}
 glob=${3:-*.h}
-runs=${RUNS:-20}
+rounds=${ROUNDS:-10}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-# One pair of searches: Trovix's switch, and the matching grep/rg flag.
+# One search by each tool.  The machine may be shared, so the three take
+# turns, a few runs at a time, and medians are taken over all the rounds.
 bench_case() {
-  local name=$1 switch=$2 flag=$3 text=$4
-  hyperfine -N -i --style basic -w 3 -r "$runs" --export-json "$out/$name.json" \
-    -n trovix "$trovix $tree $glob $switch $text" \
-    -n rg "rg -j1 -l -uuu -F $flag -g $glob $text $tree" \
-    -n grep "grep -rlF $flag --include=$glob $text $tree" >/dev/null
-  python3 - "$out/$name.json" "$name" <<'EOF'
-import json, statistics, sys
-results = {r["command"]: statistics.median(r["times"]) * 1000
-           for r in json.load(open(sys.argv[1]))["results"]}
+  local name=$1 switch=$2 flag=$3 text=$4 round
+  for ((round = 0; round < rounds; ++round)); do
+    hyperfine -N -i --style none -w 1 -r 3 --export-json "$out/$text${switch#/}.$round.json" \
+      -n trovix "$trovix $tree $glob $switch $text" \
+      -n rg "rg -j1 -l -uuu -F $flag -g $glob $text $tree" \
+      -n grep "grep -rlF $flag --include=$glob $text $tree" >/dev/null 2>&1
+  done
+  python3 - "$name" "$out/$text${switch#/}".*.json <<'EOF'
+import collections, json, statistics, sys
+times = collections.defaultdict(list)
+for path in sys.argv[2:]:
+    for result in json.load(open(path))["results"]:
+        times[result["command"]] += result["times"]
+median = {command: statistics.median(runs) * 1000 for command, runs in times.items()}
 print("%-14s trovix %7.1f ms   rg %7.1f ms   grep %7.1f ms   trovix/rg %.2f" % (
-    sys.argv[2], results["trovix"], results["rg"], results["grep"],
-    results["trovix"] / results["rg"]))
+    sys.argv[1], median["trovix"], median["rg"], median["grep"],
+    median["trovix"] / median["rg"]))
 EOF
 }
 
@@ -71,7 +78,7 @@ EOF
 "$trovix" "$tree" "$glob" /C zqxjvkwq >/dev/null || true
 grep -rlF --include="$glob" zqxjvkwq "$tree" >/dev/null || true
 
-echo "median wall time, $runs runs each, $tree $glob"
+echo "median wall time of $((rounds * 3)) runs each, $tree $glob"
 bench_case "/C mutex" /C "" mutex
 bench_case "/I mutex" /I -i mutex
 bench_case "/C zqxjvkwq" /C "" zqxjvkwq
