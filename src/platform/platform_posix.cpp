@@ -360,6 +360,22 @@ bool ClaimCurrentDirectory() {
 // ---------------------------------------------------------------------------
 // Files
 
+namespace {
+
+// The file the content filter has open and its size when opened.  A read
+// that comes back short once that size is reached has met the end of the
+// file, so the read that would give 0 to say so is spared: most files
+// searched fit in one block.
+struct OpenFile {
+  int fd;
+  off_t size;
+  off_t consumed;
+  bool ended;
+};
+OpenFile gOpenFile = {-1, 0, 0, false};
+
+}  // namespace
+
 FileHandle OpenEntryForReading(FindEntry* entry) {
   // Opening a device can block or act, and a FIFO or socket holds no
   // content; the enumeration has already told them apart.
@@ -374,18 +390,29 @@ FileHandle OpenEntryForReading(FindEntry* entry) {
   }
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->sizeLow = static_cast<uint32_t>(info.st_size);
+  gOpenFile = OpenFile{fd, info.st_size, 0, false};
   return fd;
 }
 
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
-  for (;;) {
-    ssize_t got = read(static_cast<int>(file), block, size);
-    if (got >= 0) return static_cast<size_t>(got);
-    if (errno != EINTR) return 0;
+  const bool known = file == gOpenFile.fd;
+  if (known && gOpenFile.ended) return 0;
+  ssize_t got;
+  do {
+    got = read(static_cast<int>(file), block, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return 0;
+  if (known) {
+    gOpenFile.consumed += got;
+    gOpenFile.ended = static_cast<size_t>(got) < size && gOpenFile.consumed >= gOpenFile.size;
   }
+  return static_cast<size_t>(got);
 }
 
-void CloseFile(FileHandle file) { close(static_cast<int>(file)); }
+void CloseFile(FileHandle file) {
+  if (file == gOpenFile.fd) gOpenFile.fd = -1;
+  close(static_cast<int>(file));
+}
 
 // ---------------------------------------------------------------------------
 // Time
