@@ -83,40 +83,34 @@ class ContentFilterTest(TreeTestCase):
         low = [b"low%d.txt" % start for start in starts]
         self.check_searches([("/C", "NEEDLE", at), ("/I", "needle", at + low)])
 
-    def test_occurrences_that_begin_inside_partial_matches(self):
-        make_file(self.path("aab.txt"), content=b"aab")
-        make_file(self.path("abaabab.txt"), content=b"xabaababx")
-        make_file(self.path("abcabd.txt"), content=b"abcabcabd")
-        make_file(self.path("nearly.txt"), content=b"abcabcab")
-        self.check_searches([
-            ("/C", "ab", [b"aab.txt", b"abaabab.txt", b"abcabd.txt", b"nearly.txt"]),
-            ("/C", "aab", [b"aab.txt", b"abaabab.txt"]),
-            ("/C", "abab", [b"abaabab.txt"]),
-            ("/I", "ABCABD", [b"abcabd.txt"]),
-        ])
-
-    def test_near_miss_repeated_through_a_large_file(self):
+    def test_files_of_many_blocks(self):
         body = b"abcabc" * (300 * 1024)
         make_file(self.path("none.txt"), content=body)
         make_file(self.path("last.txt"), content=body + b"abd")
         make_file(self.path("runs.txt"), content=b"a" * (5 * BLOCK) + b"b")
+        text = letters(BLOCK + 3000, 7)
+        make_file(self.path("holds.txt"), content=letters(BLOCK - 100, 1) + text + b"tail")
+        make_file(self.path("upper.txt"), content=text.upper())
+        make_file(self.path("short.txt"), content=letters(900, 2) + text[:-1])
+        make_file(self.path("changed.txt"), content=text[:BLOCK] + b"#" + text[BLOCK + 1:])
         self.check_searches([
+            # Near-misses repeated through the file.
             ("/C", "abcabd", [b"last.txt"]),
             ("/I", "ABCABD", [b"last.txt"]),
             ("/C", "a" * 40 + "b", [b"runs.txt"]),
             ("/C", "a" * 40 + "c", []),
+            # A text longer than a block.
+            ("/C", text, [b"holds.txt"]),
+            ("/I", text, [b"holds.txt", b"upper.txt"]),
         ])
 
-    def test_text_longer_than_a_block(self):
-        text = letters(BLOCK + 3000, 7)
-        make_file(self.path("holds.txt"), content=letters(BLOCK - 100, 1) + text + b"tail")
-        make_file(self.path("lower.txt"), content=text.upper())
-        make_file(self.path("short.txt"), content=letters(900, 2) + text[:-1])
-        make_file(self.path("changed.txt"), content=text[:BLOCK] + b"#" + text[BLOCK + 1:])
-        self.check_searches([
-            ("/C", text, [b"holds.txt"]),
-            ("/I", text, [b"holds.txt", b"lower.txt"]),
-        ])
+    def test_handles_are_closed(self):
+        for index in range(100):
+            make_file(self.path("f%03d.txt" % index), content=b"text" if index % 2 else b"")
+        limit = ("sh", "-c", 'ulimit -n 16 && exec "$@"', "sh")
+        status, output = run([self.root, "*.txt", "/C", "text"], prefix=limit)
+        self.assertEqual(0, status)
+        self.assertEqual([b"f%03d.txt" % index for index in range(1, 100, 2)], listed(output))
 
     def test_empty_file_and_empty_text(self):
         make_file(self.path("empty.txt"))
