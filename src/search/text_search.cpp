@@ -65,11 +65,6 @@ void SetProbe(TextPlan* plan, int probe, size_t offset) {
   plan->probeByte[probe] = static_cast<unsigned char>(byte | mask);
 }
 
-bool ProbesHold(const TextPlan& plan, const unsigned char* start) {
-  return (start[plan.probeOffset[0]] | plan.probeMask[0]) == plan.probeByte[0] &&
-         (start[plan.probeOffset[1]] | plan.probeMask[1]) == plan.probeByte[1];
-}
-
 // How many of the text's bytes match from start on, before the first that
 // does not.
 size_t MatchedLength(const TextPlan& plan, const unsigned char* start) {
@@ -115,6 +110,22 @@ Verdict CheckCandidate(Candidates* run, size_t start) {
   run->compared += matched + 1;
   if (run->compared <= run->size) return kNoMatchYet;
   return ScanByBorders(run->plan, run->bytes, start + 1, run->size) ? kFound : kAbsent;
+}
+
+// Tests the probes at one start after another, from start on; gives the
+// start where the scan ended.
+size_t ScanStarts(Candidates* run, size_t start, size_t lastStart, Verdict* verdict) {
+  const TextPlan& plan = run->plan;
+  const unsigned char* probe0 = run->bytes + plan.probeOffset[0];
+  const unsigned char* probe1 = run->bytes + plan.probeOffset[1];
+  const unsigned char mask0 = plan.probeMask[0], byte0 = plan.probeByte[0];
+  const unsigned char mask1 = plan.probeMask[1], byte1 = plan.probeByte[1];
+  for (; start <= lastStart; ++start) {
+    if ((probe0[start] | mask0) != byte0 || (probe1[start] | mask1) != byte1) continue;
+    *verdict = CheckCandidate(run, start);
+    if (*verdict != kNoMatchYet) break;
+  }
+  return start;
 }
 
 #if defined(__SSE2__)
@@ -204,7 +215,24 @@ size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
   return ScanLanesOf<true>(run, lastStart, verdict);
 }
 #else
-size_t ScanLanes(Candidates*, size_t, Verdict*) { return 0; }
+// Without vector instructions the C library's memchr, itself tuned on most
+// systems, finds the starts where the first probe holds, unless that probe
+// is a folded letter.
+size_t ScanLanes(Candidates* run, size_t lastStart, Verdict* verdict) {
+  const TextPlan& plan = run->plan;
+  if (plan.probeMask[0] != 0) return 0;
+  const unsigned char* probe0 = run->bytes + plan.probeOffset[0];
+  size_t start = 0;
+  for (; start <= lastStart; ++start) {
+    const void* at = memchr(probe0 + start, plan.probeByte[0], lastStart + 1 - start);
+    if (!at) return lastStart + 1;
+    start = static_cast<size_t>(static_cast<const unsigned char*>(at) - probe0);
+    if ((run->bytes[start + plan.probeOffset[1]] | plan.probeMask[1]) == plan.probeByte[1] &&
+        (*verdict = CheckCandidate(run, start)) != kNoMatchYet)
+      return start;
+  }
+  return start;
+}
 #endif
 
 }  // namespace
@@ -237,9 +265,7 @@ bool BytesContainText(const TextPlan& plan, const unsigned char* bytes, size_t s
   Candidates run = {plan, bytes, size, 0};
   Verdict verdict = kNoMatchYet;
   size_t start = ScanLanes(&run, lastStart, &verdict);
-  for (; verdict == kNoMatchYet && start <= lastStart; ++start) {
-    if (ProbesHold(plan, bytes + start)) verdict = CheckCandidate(&run, start);
-  }
+  if (verdict == kNoMatchYet) ScanStarts(&run, start, lastStart, &verdict);
   return verdict == kFound;
 }
 
