@@ -28,14 +28,18 @@ bench_case() {
   done
   python3 - "$name" "$out/$text${switch#/}".*.json <<'EOF'
 import collections, json, statistics, sys
-times = collections.defaultdict(list)
+wall = collections.defaultdict(list)
+cpu = collections.defaultdict(list)  # user + system, one mean per round
 for path in sys.argv[2:]:
     for result in json.load(open(path))["results"]:
-        times[result["command"]] += result["times"]
-median = {command: statistics.median(runs) * 1000 for command, runs in times.items()}
-print("%-14s trovix %7.1f ms   rg %7.1f ms   grep %7.1f ms   trovix/rg %.2f" % (
-    sys.argv[1], median["trovix"], median["rg"], median["grep"],
-    median["trovix"] / median["rg"]))
+        wall[result["command"]] += result["times"]
+        cpu[result["command"]].append(result["user"] + result["system"])
+def median(table, tool):
+    return statistics.median(table[tool]) * 1000
+print("%-14s trovix %6.1f  rg %6.1f  grep %6.1f ms  trovix/rg %.2f   cpu ms: %.0f %.0f %.0f" % (
+    sys.argv[1], median(wall, "trovix"), median(wall, "rg"), median(wall, "grep"),
+    median(wall, "trovix") / median(wall, "rg"),
+    median(cpu, "trovix"), median(cpu, "rg"), median(cpu, "grep")))
 EOF
 }
 
@@ -78,7 +82,7 @@ EOF
 "$trovix" "$tree" "$glob" /C zqxjvkwq >/dev/null || true
 grep -rlF --include="$glob" zqxjvkwq "$tree" >/dev/null || true
 
-echo "median wall time of $((rounds * 3)) runs each, $tree $glob"
+echo "median wall time of $((rounds * 3)) runs each, $tree $glob; cpu: trovix rg grep"
 bench_case "/C mutex" /C "" mutex
 bench_case "/I mutex" /I -i mutex
 bench_case "/C zqxjvkwq" /C "" zqxjvkwq
