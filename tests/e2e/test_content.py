@@ -132,7 +132,10 @@ class ContentFilterTest(TreeTestCase):
         os.symlink("/dev/null", self.path("null.txt"))
         server = socket.socket(socket.AF_UNIX)
         self.addCleanup(server.close)
-        server.bind(self.path("sock.txt"))
+        try:
+            server.bind(self.path("sock.txt"))
+        except OSError:
+            pass  # a temporary folder too deep for a socket's path
         try:
             os.mknod(self.path("zero_node.txt"), 0o666 | stat.S_IFCHR, os.makedev(1, 5))
         except OSError:
