@@ -56,8 +56,10 @@ bool ClaimCurrentDirectory();
 // A file opened for reading, or kNoFile.
 typedef intptr_t FileHandle;
 const FileHandle kNoFile = -1;
-// Opens an existing regular file by name for reading; never blocks.
-FileHandle OpenFileForReading(const char* name);
+// Opens the entry's file for reading when it is a regular file; never
+// blocks.  Completes the entry's size and last write time from the opened
+// file, which an enumeration for names and kinds leaves out.
+FileHandle OpenEntryForReading(FindEntry* entry);
 // Gives the bytes read, 0 at the end of the file or on failure.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);
