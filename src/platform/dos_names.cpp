@@ -17,43 +17,67 @@ bool IsWildcard(char c) {
 
 }  // namespace
 
+namespace {
+
+// A star, plain or DOS, followed by a literal that holds a "." matches
+// exactly the names that end with the literal: the name's final dot then
+// lies inside the literal, where the DOS star never has to take it.
+DosPatternShape ShapeOf(const std::string& program) {
+  size_t wildcards = 0;
+  for (char c : program) wildcards += IsWildcard(c) ? 1 : 0;
+  if (wildcards == program.size()) {
+    bool plainStars = program.find_first_not_of('*') == std::string::npos;
+    return plainStars ? kMatchesAll : kGeneral;
+  }
+  if (wildcards == 0) return kWholeName;
+  if (wildcards == 1 && (program[0] == '*' || (program[0] == kDosStar && program[1] == '.')))
+    return kSuffix;
+  return kGeneral;
+}
+
+// Rewrites the pattern as Windows does before matching: trailing dots and
+// blanks go, "?" becomes DOS_QM, and "." and "*" next to wildcards or at
+// the end become DOS_DOT and DOS_STAR.
+std::string RewritePattern(std::string text) {
+  bool typedEndsInDot = !text.empty() && text.back() == '.';
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  if (text == "*.*") return "*";
+  for (size_t i = 0; i < text.size(); ++i) {
+    char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '?')
+      text[i] = kDosQm;
+    else if (text[i] == '.' && (next == '?' || next == '*'))
+      text[i] = kDosDot;
+    else if (text[i] == '*' && next == '.')
+      text[i] = kDosStar;
+  }
+  if (typedEndsInDot && !text.empty() && text.back() == '*') text.back() = kDosStar;
+  return text;
+}
+
+bool EqualsFolded(const char* name, const std::string& upper, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (UpperAscii(static_cast<unsigned char>(name[i])) != static_cast<unsigned char>(upper[i]))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 DosPattern CompileDosPattern(const char* pattern) {
   DosPattern compiled;
-  compiled.matchesAll = false;
-  compiled.matchesNothing = false;
-
-  std::string text(pattern);
-  bool typedEndsInDot = !text.empty() && text.back() == '.';
-  while (!text.empty() && (text.back() == '.' || text.back() == ' '))
-    text.pop_back();
+  std::string program = RewritePattern(pattern);
   // A name never holds a separator, so a pattern with one matches nothing.
-  if (text.empty() || text.find_first_of("/\\") != std::string::npos) {
-    compiled.matchesNothing = true;
+  if (program.empty() || program.find_first_of("/\\") != std::string::npos) {
+    compiled.shape = kMatchesNothing;
     return compiled;
   }
-  if (text == "*.*") {
-    text = "*";
-  } else {
-    for (size_t i = 0; i < text.size(); ++i) {
-      char next = i + 1 < text.size() ? text[i + 1] : '\0';
-      if (text[i] == '?')
-        text[i] = kDosQm;
-      else if (text[i] == '.' && (next == '?' || next == '*'))
-        text[i] = kDosDot;
-      else if (text[i] == '*' && next == '.')
-        text[i] = kDosStar;
-    }
-    if (typedEndsInDot && text.back() == '*') text.back() = kDosStar;
-  }
-
-  compiled.matchesAll = true;
-  for (char c : text) {
-    if (c != '*') compiled.matchesAll = false;
-  }
-  for (char& c : text) {
+  for (char& c : program) {
     if (!IsWildcard(c)) c = static_cast<char>(UpperAscii(static_cast<unsigned char>(c)));
   }
-  compiled.program = text;
+  compiled.shape = ShapeOf(program);
+  compiled.program = compiled.shape == kSuffix ? program.substr(1) : program;
   return compiled;
 }
 
@@ -61,12 +85,22 @@ DosPattern CompileDosPattern(const char* pattern) {
 // no pattern can make a match take more than length(pattern) x length(name)
 // steps.
 bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
-  if (pattern.matchesNothing) return false;
-  if (pattern.matchesAll) return true;
-
   const std::string& program = pattern.program;
   const size_t size = program.size();
   const size_t length = strlen(name);
+  switch (pattern.shape) {
+    case kMatchesAll:
+      return true;
+    case kMatchesNothing:
+      return false;
+    case kWholeName:
+      return length == size && EqualsFolded(name, program, size);
+    case kSuffix:
+      return length >= size && EqualsFolded(name + length - size, program, size);
+    case kGeneral:
+      break;
+  }
+
   const char* lastDot = strrchr(name, '.');
   const size_t finalDot = lastDot ? static_cast<size_t>(lastDot - name) : length;
 

@@ -8,10 +8,19 @@
 
 // A pattern rewritten once, as Windows does before it matches: "?" and some
 // "." and "*" become the DOS wildcards below.
+// Most patterns a user types have a shape that needs no simulation.
+enum DosPatternShape {
+  kMatchesAll,      // "*", "*.*" and the like
+  kMatchesNothing,  // empty after trimming, or holds a path separator
+  kWholeName,       // no wildcard: the name itself, "README.TXT"
+  kSuffix,          // one leading star, then no wildcard: "*.h", "*log"
+  kGeneral,         // anything else: simulated
+};
+
 struct DosPattern {
-  std::string program;    // literal bytes and the wildcard codes below
-  bool matchesAll;        // "*", "*.*" and the like: every name matches
-  bool matchesNothing;    // empty after trimming, or holds a path separator
+  DosPatternShape shape;
+  std::string program;  // upper-cased literal bytes and the wildcard codes below;
+                        // for kSuffix only the literal after the star
 };
 
 const char kDosStar = '\x01';  // any run that does not take the final "."
