@@ -10,10 +10,19 @@
 // "." and "*" become the DOS wildcards below.  The wildcards lie outside the
 // byte range, so a typed byte that happens to share their value stays a
 // plain character.
+// Most patterns a user types have a shape that needs no simulation.
+enum DosPatternShape {
+  kMatchesAll,      // "*", "*.*" and the like
+  kMatchesNothing,  // empty after trimming, or holds a path separator
+  kWholeName,       // no wildcard: the name itself, "README.TXT"
+  kSuffix,          // one leading star, then no wildcard: "*.h", "*log"
+  kGeneral,         // anything else: simulated
+};
+
 struct DosPattern {
-  std::vector<int> program;  // literal bytes 0-255 and the wildcard codes below
-  bool matchesAll;           // "*", "*.*" and the like: every name matches
-  bool matchesNothing;       // empty after trimming, or holds a path separator
+  DosPatternShape shape;
+  std::vector<int> program;  // upper-cased literal bytes 0-255 and the wildcard codes
+                             // below; for kSuffix only the literal after the star
 };
 
 const int kAnyRun = 0x100;   // "*": any run of characters

@@ -88,6 +88,26 @@ TEST(DosPatternTest, LongNamesAndPatternsStayLinear) {
   EXPECT_TRUE(MatchesDosPattern(CompileDosPattern(pattern.c_str()), name.c_str()));
 }
 
+// The shortcuts for whole names and suffixes must agree with the general
+// simulation of the same rewritten pattern.
+TEST(DosPatternTest, ShortcutsAgreeWithTheSimulation) {
+  const char* const kPatterns[] = {"*.h", "*.H", "*.tar.gz", "*log", "*.", "readme.txt", "a b",
+                                   "*a.", "*.*.", "**.h"};
+  const char* const kNames[] = {"x.h", ".h", "h", "x.h.bak", "a.tar.gz", "tar.gz", "syslog", "log",
+                                "README.TXT", "readme.txt.", "a b", "a.b", "cba", "..h", "x.H"};
+  for (const char* text : kPatterns) {
+    DosPattern fast = CompileDosPattern(text);
+    DosPattern general = fast;
+    general.shape = kGeneral;
+    if (fast.shape == kSuffix)
+      general.program.insert(general.program.begin(), fast.program[0] == '.' ? kDosStar : kAnyRun);
+    for (const char* name : kNames) {
+      EXPECT_EQ(MatchesDosPattern(general, name), MatchesDosPattern(fast, name))
+          << "pattern \"" << text << "\" name \"" << name << "\"";
+    }
+  }
+}
+
 TEST(NameOrderTest, SortsAsNtfsDoes) {
   std::vector<std::string> names = {"_x", "a1", "Zz", "aB", "B", "b", "a", "\xe9", "~", "A"};
   std::sort(names.begin(), names.end(), [](const std::string& l, const std::string& r) {
