@@ -9,8 +9,8 @@ import subprocess
 import threading
 import unittest
 
-from trovix_e2e import (BANNER, TROVIX, TreeTestCase, entry_line, header, make_dir, make_file,
-                        program_env, run, scaled, set_stamp, summary)
+from trovix_e2e import (BANNER, TROVIX, TreeTestCase, entry_line, header, make_file, program_env,
+                        run, scaled, set_stamp, summary)
 
 ENTRY = re.compile(rb"   .{35}(?: {8}<DIR>| {0,12}\d{1,10}) {3}\d{4}-\d\d-\d\d {3}\d\d:\d\d:\d\d")
 
@@ -65,7 +65,6 @@ class ChangingTreeTest(TreeTestCase):
                 make_file(self.path(d, name), content=b"needle in stable\n")
                 self.stable.add((d, name))
         self.stop = threading.Event()
-        self.failures = []
 
     def churn(self, seed):
         rng = random.Random(seed)
@@ -114,6 +113,7 @@ class ChangingTreeTest(TreeTestCase):
             deadline = threading.Event()
             timer = threading.Timer(self.SECONDS, deadline.set)
             timer.start()
+            self.addCleanup(timer.cancel)
             searches = [("*", None, True), ("*.txt", "needle", True), ("*", "NEEDLE", False)]
             while not deadline.is_set() or runs < 2 * len(searches):
                 spec, text, sensitive = searches[runs % len(searches)]
