@@ -6,10 +6,6 @@
 
 #include <vector>
 
-// A pattern rewritten once, as Windows does before it matches: "?" and some
-// "." and "*" become the DOS wildcards below.  The wildcards lie outside the
-// byte range, so a typed byte that happens to share their value stays a
-// plain character.
 // Most patterns a user types have a shape that needs no simulation.
 enum DosPatternShape {
   kMatchesAll,      // "*", "*.*" and the like
@@ -19,6 +15,10 @@ enum DosPatternShape {
   kGeneral,         // anything else: simulated
 };
 
+// A pattern rewritten once, as Windows does before it matches: "?" and some
+// "." and "*" become the DOS wildcards below.  The wildcards lie outside the
+// byte range, so a typed byte that happens to share their value stays a
+// plain character.
 struct DosPattern {
   DosPatternShape shape;
   std::vector<int> program;  // upper-cased literal bytes 0-255 and the wildcard codes
