@@ -19,18 +19,6 @@ bool IsSwitch(const char* argument) {
   return !kSlashMayStartPath || strlen(argument) <= 2;
 }
 
-bool ValidateSettings() {
-  if ((gSettings.caseSensitive || gSettings.caseInsensitive) && !gSettings.searchText) {
-    Print("\n\nPlease specify text to search for after /C or /I\n");
-    return false;
-  }
-  if (gSettings.caseSensitive && gSettings.caseInsensitive) {
-    Print("\n\nDo either a /case-sensitive or /insensitive search, but not both.\n");
-    return false;
-  }
-  return true;
-}
-
 void PrintSearchHeader() {
   if (!gSettings.searchText)
     Print("\n\nSearch %s for %s\n\n", gSettings.startPath, gSettings.fileSpec);
@@ -112,6 +100,19 @@ bool ParseCommandLine(int argc, char** argv) {
   return true;
 }
 
+CommandLineVerdict ReadCommandLine(int argc, char** argv) {
+  if (argc < 2 || !ParseCommandLine(argc, argv)) return kShowUsage;
+  if (!gSettings.fileSpec) {
+    if (!gSettings.startPath) return kShowUsage;
+    gSettings.fileSpec = gSettings.startPath;
+    gSettings.startPath = "\\";
+  }
+  if ((gSettings.caseSensitive || gSettings.caseInsensitive) && !gSettings.searchText)
+    return kTextMissing;
+  if (gSettings.caseSensitive && gSettings.caseInsensitive) return kBothCases;
+  return kSearch;
+}
+
 int RunSearch(int argc, char** argv) {
   Console* console = GetConsoleOutput();
   PrintBanner();
@@ -123,13 +124,18 @@ int RunSearch(int argc, char** argv) {
     PrintUsage();
     return 0;
   }
-  if (argc < 2 || !ParseCommandLine(argc, argv)) return PrintUsage();
-  if (!gSettings.fileSpec) {
-    if (!gSettings.startPath) return PrintUsage();
-    gSettings.fileSpec = gSettings.startPath;
-    gSettings.startPath = "\\";
+  switch (ReadCommandLine(argc, argv)) {
+    case kShowUsage:
+      return PrintUsage();
+    case kTextMissing:
+      Print("\n\nPlease specify text to search for after /C or /I\n");
+      return kFailure;
+    case kBothCases:
+      Print("\n\nDo either a /case-sensitive or /insensitive search, but not both.\n");
+      return kFailure;
+    case kSearch:
+      break;
   }
-  if (!ValidateSettings()) return kFailure;
   if (gSettings.pause) SetUpPager(console);
   if (gSettings.searchText) PrepareFoldedText();
   PrintSearchHeader();

@@ -13,6 +13,19 @@ int RunSearch(int argc, char** argv);
 // the command line is rejected.
 bool ParseCommandLine(int argc, char** argv);
 
+// What the command line asks for once it is scanned and checked.
+enum CommandLineVerdict {
+  kSearch,       // gSettings is complete: both positionals, at most one case
+                 // switch, and a text exactly when there is one
+  kShowUsage,    // malformed: the usage text
+  kTextMissing,  // "/C" or "/I" without a text
+  kBothCases,    // both "/C" and "/I"
+};
+
+// Scans the arguments into gSettings, completes the positionals and checks
+// the switches, printing nothing.
+CommandLineVerdict ReadCommandLine(int argc, char** argv);
+
 void PrintBanner();
 
 // Prints the usage text; gives -1.

@@ -1,52 +1,149 @@
 // The console operations over a POSIX terminal.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/terminal_keys_posix.h"
 
 struct Console {
   int fd;
 };
 
 namespace {
+
 Console gTerminal = {STDOUT_FILENO};
+
+// A terminal that cannot tell its size is taken to have the classic 25 rows.
+const int kUnknownBottomRow = 24;
+
+// How long the rest of a key's bytes may take after its first.  A terminal
+// sends a key's sequence in one write, so the bytes come together; only a
+// lone Escape waits this long, which nobody notices.
+const int kFollowingByteWaitMs = 100;
+
+// The signals that end the process by default and can still arrive while
+// the terminal's own signal keys are off: from kill, a closed terminal or
+// a session that ends.
+const int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+const int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+
+// The terminal a key wait has switched to key-at-a-time mode, or -1, and the
+// mode to give back.  The signal handler reads them.
+volatile sig_atomic_t gSwitchedTerminal = -1;
+struct termios gSavedMode;
+struct sigaction gPreviousActions[kEndingSignalCount];
+bool gHandlerInstalled[kEndingSignalCount];
+
+// Gives the terminal its mode back, then lets the signal end the process as
+// it would have: the handler was installed to run once, so the default
+// action is in place again and the signal is not blocked.
+void RestoreTerminalAndEnd(int signal) {
+  int terminal = gSwitchedTerminal;
+  if (terminal >= 0) tcsetattr(terminal, TCSANOW, &gSavedMode);
+  raise(signal);
+}
+
+void InstallEndingHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = RestoreTerminalAndEnd;
+  action.sa_flags = SA_RESETHAND | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  for (int i = 0; i < kEndingSignalCount; ++i) {
+    // A signal the process was told to ignore (nohup) stays ignored.
+    gHandlerInstalled[i] = sigaction(kEndingSignals[i], nullptr, &gPreviousActions[i]) == 0 &&
+                           gPreviousActions[i].sa_handler != SIG_IGN &&
+                           sigaction(kEndingSignals[i], &action, nullptr) == 0;
+  }
+}
+
+void RemoveEndingHandlers() {
+  for (int i = 0; i < kEndingSignalCount; ++i) {
+    if (gHandlerInstalled[i]) sigaction(kEndingSignals[i], &gPreviousActions[i], nullptr);
+  }
+}
+
+// Key-at-a-time mode: no line editing, no echo, and the keys that would
+// raise signals or stop the output (Ctrl+C, Ctrl+Z, Ctrl+S...) arrive as
+// keys.  The saved mode is in place before the handlers can need it.
+bool SwitchToKeyMode(int terminal) {
+  if (tcgetattr(terminal, &gSavedMode) != 0) return false;
+  struct termios keyMode = gSavedMode;
+  keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+  keyMode.c_iflag &= ~static_cast<tcflag_t>(IXON);
+  keyMode.c_cc[VMIN] = 1;
+  keyMode.c_cc[VTIME] = 0;
+  InstallEndingHandlers();
+  gSwitchedTerminal = terminal;
+  // TCSANOW keeps keys typed ahead during the listing for this read.
+  tcsetattr(terminal, TCSANOW, &keyMode);
+  return true;
+}
+
+void RestoreMode(int terminal) {
+  tcsetattr(terminal, TCSANOW, &gSavedMode);
+  gSwitchedTerminal = -1;
+  RemoveEndingHandlers();
+}
+
+bool ReadByte(int terminal, unsigned char* byte) {
+  ssize_t got;
+  do {
+    got = read(terminal, byte, 1);
+  } while (got < 0 && errno == EINTR);
+  return got == 1;
+}
+
+// A byte that comes soon after the key's first belongs to the same key.
+bool ReadFollowingByte(int terminal, unsigned char* byte) {
+  struct pollfd ready = {terminal, POLLIN, 0};
+  int count;
+  do {
+    count = poll(&ready, 1, kFollowingByteWaitMs);
+  } while (count < 0 && errno == EINTR);
+  return count > 0 && ReadByte(terminal, byte);
+}
+
+// Waits for one key and takes all of its bytes; gives their count.
+int ReadWholeKey(int terminal, unsigned char key[kMaxKeyBytes]) {
+  if (!ReadByte(terminal, &key[0])) return 0;
+  int length = 1;
+  while (!KeyIsComplete(key, length) && ReadFollowingByte(terminal, &key[length])) ++length;
+  return length;
+}
+
 }  // namespace
 
 Console* GetConsoleOutput() { return isatty(STDOUT_FILENO) ? &gTerminal : nullptr; }
 
 int ClearScreen(Console* console) {
-  // Home, erase the screen, erase the scrollback.
+  // Home, erase the screen, then the scrollback, into which some terminals
+  // have just moved the erased screen.
   fputs("\033[H\033[2J\033[3J", stdout);
   fflush(stdout);
   struct winsize size;
   if (console && ioctl(console->fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
     return size.ws_row - 1;
-  return 24;
+  return kUnknownBottomRow;
 }
 
+// Reads the controlling terminal, not standard input, so that a pager whose
+// input is redirected still waits for the person at the terminal.
 int ReadKey() {
-  int tty = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (tty < 0) return -1;
-  struct termios saved, raw;
-  bool modeSet = tcgetattr(tty, &saved) == 0;
-  if (modeSet) {
-    raw = saved;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(tty, TCSANOW, &raw);
+  int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0) return -1;
+  if (!SwitchToKeyMode(terminal)) {
+    close(terminal);
+    return -1;
   }
-  unsigned char key = 0;
-  ssize_t got;
-  do {
-    got = read(tty, &key, 1);
-  } while (got < 0 && errno == EINTR);
-  if (modeSet) tcsetattr(tty, TCSANOW, &saved);
-  close(tty);
-  return got == 1 ? key : -1;
+  unsigned char key[kMaxKeyBytes];
+  int length = ReadWholeKey(terminal, key);
+  RestoreMode(terminal);
+  close(terminal);
+  return length > 0 ? KeyCode(key, length) : -1;
 }
-

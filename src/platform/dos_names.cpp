@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -11,49 +12,73 @@ unsigned char UpperAscii(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
 }
 
-bool IsWildcard(char c) {
-  return c == '*' || c == kDosStar || c == kDosQm || c == kDosDot;
+bool IsWildcard(int op) { return op >= kAnyRun; }
+
+}  // namespace
+
+namespace {
+
+// A star, plain or DOS, followed by a literal that holds a "." matches
+// exactly the names that end with the literal: the name's final dot then
+// lies inside the literal, where the DOS star never has to take it.
+DosPatternShape ShapeOf(const std::vector<int>& program) {
+  size_t wildcards = 0;
+  for (int op : program) wildcards += IsWildcard(op) ? 1 : 0;
+  if (wildcards == program.size()) {
+    bool plainStars = std::count(program.begin(), program.end(), kAnyRun) ==
+                      static_cast<std::ptrdiff_t>(program.size());
+    return plainStars ? kMatchesAll : kGeneral;
+  }
+  if (wildcards == 0) return kWholeName;
+  if (wildcards == 1 &&
+      (program[0] == kAnyRun || (program[0] == kDosStar && program[1] == '.')))
+    return kSuffix;
+  return kGeneral;
+}
+
+// Rewrites the pattern as Windows does before matching: trailing dots and
+// blanks go, "?" becomes DOS_QM, and "." and "*" next to wildcards or at
+// the end become DOS_DOT and DOS_STAR; letters are upper-cased.
+std::vector<int> RewritePattern(std::string text) {
+  bool typedEndsInDot = !text.empty() && text.back() == '.';
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  if (text == "*.*") return {kAnyRun};
+  std::vector<int> program;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (c == '?')
+      program.push_back(kDosQm);
+    else if (c == '.' && (next == '?' || next == '*'))
+      program.push_back(kDosDot);
+    else if (c == '*')
+      program.push_back(next == '.' ? kDosStar : kAnyRun);
+    else
+      program.push_back(UpperAscii(static_cast<unsigned char>(c)));
+  }
+  if (typedEndsInDot && !program.empty() && program.back() == kAnyRun) program.back() = kDosStar;
+  return program;
+}
+
+bool EqualsFolded(const char* name, const int* upper, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (UpperAscii(static_cast<unsigned char>(name[i])) != upper[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 DosPattern CompileDosPattern(const char* pattern) {
   DosPattern compiled;
-  compiled.matchesAll = false;
-  compiled.matchesNothing = false;
-
-  std::string text(pattern);
-  bool typedEndsInDot = !text.empty() && text.back() == '.';
-  while (!text.empty() && (text.back() == '.' || text.back() == ' '))
-    text.pop_back();
+  compiled.program = RewritePattern(pattern);
   // A name never holds a separator, so a pattern with one matches nothing.
-  if (text.empty() || text.find_first_of("/\\") != std::string::npos) {
-    compiled.matchesNothing = true;
+  if (compiled.program.empty() || strpbrk(pattern, "/\\") != nullptr) {
+    compiled.shape = kMatchesNothing;
     return compiled;
   }
-  if (text == "*.*") {
-    text = "*";
-  } else {
-    for (size_t i = 0; i < text.size(); ++i) {
-      char next = i + 1 < text.size() ? text[i + 1] : '\0';
-      if (text[i] == '?')
-        text[i] = kDosQm;
-      else if (text[i] == '.' && (next == '?' || next == '*'))
-        text[i] = kDosDot;
-      else if (text[i] == '*' && next == '.')
-        text[i] = kDosStar;
-    }
-    if (typedEndsInDot && text.back() == '*') text.back() = kDosStar;
-  }
-
-  compiled.matchesAll = true;
-  for (char c : text) {
-    if (c != '*') compiled.matchesAll = false;
-  }
-  for (char& c : text) {
-    if (!IsWildcard(c)) c = static_cast<char>(UpperAscii(static_cast<unsigned char>(c)));
-  }
-  compiled.program = text;
+  compiled.shape = ShapeOf(compiled.program);
+  if (compiled.shape == kSuffix) compiled.program.erase(compiled.program.begin());
   return compiled;
 }
 
@@ -61,12 +86,22 @@ DosPattern CompileDosPattern(const char* pattern) {
 // no pattern can make a match take more than length(pattern) x length(name)
 // steps.
 bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
-  if (pattern.matchesNothing) return false;
-  if (pattern.matchesAll) return true;
-
-  const std::string& program = pattern.program;
+  const std::vector<int>& program = pattern.program;
   const size_t size = program.size();
   const size_t length = strlen(name);
+  switch (pattern.shape) {
+    case kMatchesAll:
+      return true;
+    case kMatchesNothing:
+      return false;
+    case kWholeName:
+      return length == size && EqualsFolded(name, program.data(), size);
+    case kSuffix:
+      return length >= size && EqualsFolded(name + length - size, program.data(), size);
+    case kGeneral:
+      break;
+  }
+
   const char* lastDot = strrchr(name, '.');
   const size_t finalDot = lastDot ? static_cast<size_t>(lastDot - name) : length;
 
@@ -81,8 +116,8 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
     // Positions reachable without taking a byte of the name.
     for (size_t p = 0; p < size; ++p) {
       if (!current[p]) continue;
-      char op = program[p];
-      if (op == '*' || op == kDosStar ||
+      const int op = program[p];
+      if (op == kAnyRun || op == kDosStar ||
           (op == kDosQm && (atEnd || c == '.')) || (op == kDosDot && atEnd))
         current[p + 1] = 1;
     }
@@ -92,8 +127,8 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
     bool any = false;
     for (size_t p = 0; p < size; ++p) {
       if (!current[p]) continue;
-      char op = program[p];
-      if (op == '*') {
+      const int op = program[p];
+      if (op == kAnyRun) {
         next[p] = 1;
       } else if (op == kDosStar) {
         if (at != finalDot) next[p] = 1;
@@ -101,7 +136,7 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
         if (c != '.') next[p + 1] = 1;
       } else if (op == kDosDot) {
         if (c == '.') next[p + 1] = 1;
-      } else if (static_cast<unsigned char>(op) == UpperAscii(c)) {
+      } else if (op == UpperAscii(c)) {
         next[p + 1] = 1;
       }
     }

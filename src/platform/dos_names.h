@@ -4,19 +4,31 @@
 #ifndef TROVIX_PLATFORM_DOS_NAMES_H_
 #define TROVIX_PLATFORM_DOS_NAMES_H_
 
-#include <string>
+#include <vector>
 
-// A pattern rewritten once, as Windows does before it matches: "?" and some
-// "." and "*" become the DOS wildcards below.
-struct DosPattern {
-  std::string program;    // literal bytes and the wildcard codes below
-  bool matchesAll;        // "*", "*.*" and the like: every name matches
-  bool matchesNothing;    // empty after trimming, or holds a path separator
+// Most patterns a user types have a shape that needs no simulation.
+enum DosPatternShape {
+  kMatchesAll,      // "*", "*.*" and the like
+  kMatchesNothing,  // empty after trimming, or holds a path separator
+  kWholeName,       // no wildcard: the name itself, "README.TXT"
+  kSuffix,          // one leading star, then no wildcard: "*.h", "*log"
+  kGeneral,         // anything else: simulated
 };
 
-const char kDosStar = '\x01';  // any run that does not take the final "."
-const char kDosQm = '\x02';    // one character other than ".", or none at a "."/end
-const char kDosDot = '\x03';   // a ".", or nothing at the end of the name
+// A pattern rewritten once, as Windows does before it matches: "?" and some
+// "." and "*" become the DOS wildcards below.  The wildcards lie outside the
+// byte range, so a typed byte that happens to share their value stays a
+// plain character.
+struct DosPattern {
+  DosPatternShape shape;
+  std::vector<int> program;  // upper-cased literal bytes 0-255 and the wildcard codes
+                             // below; for kSuffix only the literal after the star
+};
+
+const int kAnyRun = 0x100;   // "*": any run of characters
+const int kDosStar = 0x101;  // any run that does not take the final "."
+const int kDosQm = 0x102;    // one character other than ".", or none at a "."/end
+const int kDosDot = 0x103;   // a ".", or nothing at the end of the name
 
 DosPattern CompileDosPattern(const char* pattern);
 

@@ -60,6 +60,12 @@ TEST(DosPatternTest, MatchesAsWindowsDoes) {
       {"\xc3\xa9*", "\xc3\x89t\xc3\xa9", false},
       {"\xc3\xa9*", "\xc3\xa9t\xc3\xa9", true},
       {"_*", "_x", true},
+      // A typed control byte is a plain character, whatever value the
+      // wildcards are kept as.
+      {"\x01", "x", false},
+      {"\x02", "\\", false},
+      {"a\x03", "a", false},
+      {"\x01\x02\x03", "\x01\x02\x03", true},
       // Nothing matches an empty pattern or one with a path in it.
       {"", "a", false},
       {"...", "a", false},
@@ -80,6 +86,26 @@ TEST(DosPatternTest, LongNamesAndPatternsStayLinear) {
   EXPECT_FALSE(MatchesDosPattern(CompileDosPattern(pattern.c_str()), name.c_str()));
   name.back() = 'b';
   EXPECT_TRUE(MatchesDosPattern(CompileDosPattern(pattern.c_str()), name.c_str()));
+}
+
+// The shortcuts for whole names and suffixes must agree with the general
+// simulation of the same rewritten pattern.
+TEST(DosPatternTest, ShortcutsAgreeWithTheSimulation) {
+  const char* const kPatterns[] = {"*.h", "*.H", "*.tar.gz", "*log", "*.", "readme.txt", "a b",
+                                   "*a.", "*.*.", "**.h"};
+  const char* const kNames[] = {"x.h", ".h", "h", "x.h.bak", "a.tar.gz", "tar.gz", "syslog", "log",
+                                "README.TXT", "readme.txt.", "a b", "a.b", "cba", "..h", "x.H"};
+  for (const char* text : kPatterns) {
+    DosPattern fast = CompileDosPattern(text);
+    DosPattern general = fast;
+    general.shape = kGeneral;
+    if (fast.shape == kSuffix)
+      general.program.insert(general.program.begin(), fast.program[0] == '.' ? kDosStar : kAnyRun);
+    for (const char* name : kNames) {
+      EXPECT_EQ(MatchesDosPattern(general, name), MatchesDosPattern(fast, name))
+          << "pattern \"" << text << "\" name \"" << name << "\"";
+    }
+  }
 }
 
 TEST(NameOrderTest, SortsAsNtfsDoes) {

@@ -43,7 +43,8 @@ void CloseEnumeration(Enumeration* enumeration);
 // Makes a path, a bare name or ".." the current directory; false when it
 // cannot be entered.  ".." returns to the directory the walk came from,
 // also after a directory was entered through a link.  The single text "\"
-// names the root directory.
+// names the root directory until the walk claims its first directory; after
+// that it is a subdirectory's name, where a name may hold "\".
 bool SetCurrentDir(const char* path);
 // Copies the current directory's full path, cut to size - 1 bytes.
 void GetCurrentDir(char* buffer, size_t size);
@@ -55,8 +56,10 @@ bool ClaimCurrentDirectory();
 // A file opened for reading, or kNoFile.
 typedef intptr_t FileHandle;
 const FileHandle kNoFile = -1;
-// Opens an existing regular file by name for reading; never blocks.
-FileHandle OpenFileForReading(const char* name);
+// Opens the entry's file for reading when it is a regular file; never
+// blocks.  Completes the entry's size and last write time from the opened
+// file, which an enumeration for names and kinds leaves out.
+FileHandle OpenEntryForReading(FindEntry* entry);
 // Gives the bytes read, 0 at the end of the file or on failure.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);

@@ -30,6 +30,9 @@ const bool kSlashMayStartPath = true;
 namespace {
 
 const uint32_t kNormalAttribute = 0x80;
+// What Windows marks a device: neither a file nor a directory (a FIFO, a
+// socket, a device node, a dangling link).  Such an entry is never opened.
+const uint32_t kDeviceAttribute = 0x40;
 
 // ---------------------------------------------------------------------------
 // Directory listings
@@ -98,7 +101,9 @@ bool FillEntry(const char* name, unsigned char type, EntryDetail detail,
   if (length >= sizeof entry->name) return false;
   memcpy(entry->name, name, length + 1);
   if (detail == kNameAndKind && type != DT_LNK && type != DT_UNKNOWN) {
-    entry->attributes = type == DT_DIR ? kDirectoryAttribute : kNormalAttribute;
+    entry->attributes = type == DT_DIR   ? kDirectoryAttribute
+                        : type == DT_REG ? kNormalAttribute
+                                         : kDeviceAttribute;
     entry->lastWriteTime = 0;
     entry->sizeLow = 0;
     return true;
@@ -107,7 +112,9 @@ bool FillEntry(const char* name, unsigned char type, EntryDetail detail,
   if (fstatat(AT_FDCWD, name, &info, 0) != 0 &&
       fstatat(AT_FDCWD, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
     return false;  // gone since the directory was read
-  entry->attributes = S_ISDIR(info.st_mode) ? kDirectoryAttribute : kNormalAttribute;
+  entry->attributes = S_ISDIR(info.st_mode)   ? kDirectoryAttribute
+                      : S_ISREG(info.st_mode) ? kNormalAttribute
+                                              : kDeviceAttribute;
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->sizeLow = static_cast<uint32_t>(info.st_size);
   return true;
@@ -192,6 +199,10 @@ struct Level {
 
 std::string gLogicalPath;  // "/" or "/a/b", never a trailing "/"
 std::vector<Level> gLevels;
+// Set when a step up could reach neither the directory it left for nor its
+// path: the process then stands in some other directory, where a name would
+// lead somewhere that the logical path does not name.
+bool gWayLost = false;
 std::unordered_set<DirectoryId, DirectoryIdHash> gWalked;
 std::unordered_map<dev_t, bool> gPseudoDevices;
 
@@ -256,12 +267,13 @@ bool EnterPath(const char* path) {
   }
   gLogicalPath = normal;
   gLevels.assign(1, Level{normal.size(), CurrentDirectoryId(), false});
+  gWayLost = false;
   CommitChange();
   return true;
 }
 
 bool EnterChild(const char* name) {
-  if (chdir(name) != 0) return false;
+  if (gWayLost || chdir(name) != 0) return false;
   if (gLogicalPath != "/") gLogicalPath += '/';
   gLogicalPath += name;
   gLevels.push_back(Level{gLogicalPath.size(), CurrentDirectoryId(), false});
@@ -282,6 +294,7 @@ bool LeaveToParent() {
   if (!back) back = ChangeDirectoryByPath(gLogicalPath.substr(0, parent.pathLength));
   gLevels.pop_back();
   gLogicalPath.resize(parent.pathLength);
+  gWayLost = !back;
   CommitChange();
   return back;
 }
@@ -332,7 +345,9 @@ bool CurrentDirectoryIsPseudo(dev_t device) {
 
 bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;
-  if (strcmp(path, "\\") == 0) return EnterPath("/");
+  // "\" is the root only as a start path: once a walk has begun, every
+  // name is a subdirectory's, and here a directory may be called "\".
+  if (strcmp(path, "\\") == 0 && gWalked.empty()) return EnterPath("/");
   if (strcmp(path, "..") == 0) return LeaveToParent();
   if (IsBareName(path)) return EnterChild(path);
   return EnterPath(path);
@@ -357,29 +372,59 @@ bool ClaimCurrentDirectory() {
 // ---------------------------------------------------------------------------
 // Files
 
-FileHandle OpenFileForReading(const char* name) {
-  // Looks before opening: opening a device or a FIFO can block or act.
-  struct stat info;
-  if (fstatat(AT_FDCWD, name, &info, 0) != 0 || !S_ISREG(info.st_mode)) return kNoFile;
-  int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+namespace {
+
+// The file the content filter has open and its size when opened.  A read
+// that comes back short once that size is reached has met the end of the
+// file, so the read that would give 0 to say so is spared: most files
+// searched fit in one block.
+struct OpenFile {
+  int fd;
+  off_t size;
+  off_t consumed;
+  bool ended;
+};
+OpenFile gOpenFile = {-1, 0, 0, false};
+
+}  // namespace
+
+FileHandle OpenEntryForReading(FindEntry* entry) {
+  // Opening a device can block or act, and a FIFO or socket holds no
+  // content; the enumeration has already told them apart.
+  if (entry->attributes != kNormalAttribute) return kNoFile;
+  int fd = open(entry->name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return kNoFile;
-  // The name may have been replaced since it was looked at.
+  // The name may have been replaced since the directory was read.
+  struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return kNoFile;
   }
+  entry->lastWriteTime = ToFileTime(info.st_mtim);
+  entry->sizeLow = static_cast<uint32_t>(info.st_size);
+  gOpenFile = OpenFile{fd, info.st_size, 0, false};
   return fd;
 }
 
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
-  for (;;) {
-    ssize_t got = read(static_cast<int>(file), block, size);
-    if (got >= 0) return static_cast<size_t>(got);
-    if (errno != EINTR) return 0;
+  const bool known = file == gOpenFile.fd;
+  if (known && gOpenFile.ended) return 0;
+  ssize_t got;
+  do {
+    got = read(static_cast<int>(file), block, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return 0;
+  if (known) {
+    gOpenFile.consumed += got;
+    gOpenFile.ended = static_cast<size_t>(got) < size && gOpenFile.consumed >= gOpenFile.size;
   }
+  return static_cast<size_t>(got);
 }
 
-void CloseFile(FileHandle file) { close(static_cast<int>(file)); }
+void CloseFile(FileHandle file) {
+  if (file == gOpenFile.fd) gOpenFile.fd = -1;
+  close(static_cast<int>(file));
+}
 
 // ---------------------------------------------------------------------------
 // Time

@@ -2,15 +2,29 @@
 
 #include <string.h>
 
-#include <algorithm>
-#include <string>
-
 #include "common/records.h"
 #include "output/listing.h"
+#include "search/text_search.h"
 
-unsigned char FoldCase(unsigned char byte) {
-  return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 32) : byte;
+namespace {
+
+// Planned on the first file, when the settings are final; the stream's
+// window is one buffer reused for every file of the run.
+TextPlan gPlan;
+TextStream gStream;
+bool gPlanned = false;
+
+const TextPlan& RunPlan() {
+  if (!gPlanned) {
+    const char* text = gSettings.caseInsensitive ? gSettings.foldedText : gSettings.searchText;
+    PlanTextSearch(reinterpret_cast<const unsigned char*>(text), strlen(text),
+                   gSettings.caseInsensitive, &gPlan);
+    gPlanned = true;
+  }
+  return gPlan;
 }
+
+}  // namespace
 
 void PrepareFoldedText() {
   size_t length = strlen(gSettings.searchText);
@@ -21,33 +35,23 @@ void PrepareFoldedText() {
   gSettings.foldedText[length] = '\0';
 }
 
-// Reads front to back and keeps the match position across blocks, so an
-// occurrence that straddles two blocks is found.  On a mismatch the text is
-// compared again from each later start, so "ab" is found in "aab".
+// The empty text is held by every file, an empty one too, so nothing
+// needs to be read for it.
 bool FileContainsText(FileHandle file) {
-  const bool fold = gSettings.caseInsensitive;
-  const unsigned char* pattern = reinterpret_cast<const unsigned char*>(
-      fold ? gSettings.foldedText : gSettings.searchText);
-  const size_t length = strlen(reinterpret_cast<const char*>(pattern));
-  if (length == 0) return true;
-  unsigned char block[kReadBlockSize];
-  std::string carry;  // the tail of the bytes read so far that may start a match
+  const TextPlan& plan = RunPlan();
+  if (plan.length == 0) return true;
+  StartTextStream(plan, &gStream);
   for (;;) {
-    size_t got = ReadFileBlock(file, block, sizeof block);
+    size_t got = ReadFileBlock(file, NextBlockSpace(&gStream), kReadBlockSize);
     if (got == 0) return false;
-    std::string window = carry;
-    for (size_t i = 0; i < got; ++i)
-      window += static_cast<char>(fold ? FoldCase(block[i]) : block[i]);
-    if (window.find(reinterpret_cast<const char*>(pattern), 0, length) != std::string::npos)
-      return true;
-    size_t keep = std::min(window.size(), length - 1);
-    carry = window.substr(window.size() - keep);
+    if (BlockCompletesText(plan, &gStream, got)) return true;
   }
 }
 
 void PrintEntryIfItContainsText(const FindEntry& entry) {
-  FileHandle file = OpenFileForReading(entry.name);
+  FindEntry opened = entry;
+  FileHandle file = OpenEntryForReading(&opened);
   if (file == kNoFile) return;
-  if (FileContainsText(file)) PrintEntry(entry);
+  if (FileContainsText(file)) PrintEntry(opened);
   CloseFile(file);
 }

@@ -3,19 +3,14 @@
 #ifndef TROVIX_SEARCH_CONTENT_FILTER_H_
 #define TROVIX_SEARCH_CONTENT_FILTER_H_
 
-#include <stddef.h>
-
 #include "platform/platform.h"
-
-const size_t kReadBlockSize = 16384;
-
-// "a"-"z" to "A"-"Z"; every other byte as it is.
-unsigned char FoldCase(unsigned char byte);
 
 // Makes gSettings.foldedText from gSettings.searchText.
 void PrepareFoldedText();
 
-// True when the open file's bytes hold the run's search text.
+// True when the open file's bytes hold the run's search text: searchText
+// with "/C", foldedText compared with folded bytes with "/I".  Reads front
+// to back and stops at the first occurrence.
 bool FileContainsText(FileHandle file);
 
 // Opens the entry, and lists it when its bytes hold the search text.

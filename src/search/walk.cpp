@@ -24,8 +24,11 @@ void FillPendingHeader() {
 }  // namespace
 
 void ScanDirectory() {
+  // With a search text most matches are never listed, and those that are
+  // get their size and time when the content filter opens them.
+  EntryDetail detail = gSettings.searchText ? kNameAndKind : kFullDetail;
   FindEntry entry;
-  Enumeration* matches = FindFirstEntry(gSettings.fileSpec, kFullDetail, &entry);
+  Enumeration* matches = FindFirstEntry(gSettings.fileSpec, detail, &entry);
   if (!matches) return;
   FillPendingHeader();
   do {

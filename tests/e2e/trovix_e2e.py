@@ -60,18 +60,42 @@ STAMP = 1033245078  # 2002-09-28 20:31:18 UTC
 STAMP_TEXT = ("2002-09-28", "20:31:18")
 
 
-def run(args, cwd=None, env=None, timeout=120, stdin=subprocess.DEVNULL, prefix=()):
-    """Runs trovix with the arguments; gives (status, stdout bytes)."""
+# How much of the large trees to build: below 1 under the sanitizers, where
+# every system call and allocation costs several times more.
+SCALE = float(os.environ.get("TROVIX_E2E_SCALE", "1"))
+
+
+def scaled(count, least=1):
+    return max(least, int(count * SCALE))
+
+
+def program_env(env=None):
     full_env = dict(os.environ)
     full_env["TZ"] = "UTC"
     if env:
         full_env.update(env)
+    return full_env
+
+
+class ProgramError(AssertionError):
+    pass
+
+
+def run(args, cwd=None, env=None, timeout=120, stdin=subprocess.DEVNULL, prefix=()):
+    """Runs trovix with the arguments; gives (status, stdout bytes).
+
+    A run that writes to standard error fails the test: the program has no
+    error stream of its own, so anything there is a crash or a sanitizer
+    report."""
     command = [TROVIX] + list(args)
     if UNDER_WINE:
         command = [WINE, TROVIX] + [_native_argument(arg) for arg in args]
-    done = subprocess.run(list(prefix) + command, cwd=cwd, env=full_env,
+    done = subprocess.run(list(prefix) + command, cwd=cwd, env=program_env(env),
                           stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout)
+    if done.stderr:
+        raise ProgramError("trovix %r wrote to stderr:\n%s" %
+                           (list(args), done.stderr.decode(errors="replace")))
     if UNDER_WINE:
         return done.returncode, _from_wine_output(done.stdout)
     return done.returncode, done.stdout
