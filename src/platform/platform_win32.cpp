@@ -284,13 +284,16 @@ void CloseEnumeration(Enumeration* enumeration) {
 // ---------------------------------------------------------------------------
 // Files
 
-FileHandle OpenFileForReading(const char* name) {
+// The enumeration has filled the whole entry already.  A directory cannot
+// be opened this way, so it never passes.
+FileHandle OpenEntryForReading(FindEntry* entry) {
   HANDLE handle;
   if (gBeyondProcessDir)
-    handle = CreateFileW(ExtendedPathInCurrentDir(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
+    handle = CreateFileW(ExtendedPathInCurrentDir(entry->name).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   else
-    handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    handle = CreateFileA(entry->name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kNoFile;
   return reinterpret_cast<FileHandle>(handle);
 }

@@ -100,10 +100,11 @@ TEST_F(DeepTreeTest, EnumeratesAndReadsAtTheBottom) {
   EXPECT_STREQ("bottom.txt", entry.name);
   EXPECT_EQ(13u, entry.sizeLow);
   EXPECT_EQ(0u, entry.attributes & kDirectoryAttribute);
-  EXPECT_FALSE(FindNextEntry(matches, &entry));
+  FindEntry next;
+  EXPECT_FALSE(FindNextEntry(matches, &next));
   CloseEnumeration(matches);
 
-  FileHandle file = OpenFileForReading("bottom.txt");
+  FileHandle file = OpenEntryForReading(&entry);
   ASSERT_NE(kNoFile, file);
   char block[64];
   size_t got = ReadFileBlock(file, block, sizeof block);
@@ -113,7 +114,11 @@ TEST_F(DeepTreeTest, EnumeratesAndReadsAtTheBottom) {
 
   // A directory is never opened as a file.
   ASSERT_TRUE(SetCurrentDir(".."));
-  EXPECT_EQ(kNoFile, OpenFileForReading(names_.back().c_str()));
+  matches = FindFirstEntry(names_.back().c_str(), kFullDetail, &entry);
+  ASSERT_NE(nullptr, matches);
+  CloseEnumeration(matches);
+  ASSERT_NE(0u, entry.attributes & kDirectoryAttribute);
+  EXPECT_EQ(kNoFile, OpenEntryForReading(&entry));
 }
 
 TEST_F(DeepTreeTest, RefusalLeavesTheCurrentDirectory) {
