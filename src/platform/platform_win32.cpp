@@ -39,7 +39,9 @@ namespace {
 // Paths
 
 std::string gLogicalPath;       // the current directory's full path
-bool gBeyondProcessDir = false;  // too deep to be the process's current directory
+// True when the process's current directory cannot follow the logical one:
+// too deep for it, or gone from under the walk.
+bool gBeyondProcessDir = false;
 
 std::wstring Widen(const std::string& text) {
   int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
@@ -179,6 +181,17 @@ bool EnterFullPath(const std::string& fullPath) {
   return true;
 }
 
+// The walk goes on from the parent even when the parent cannot be entered
+// (it was removed or renamed under the walk): its remaining entries are
+// reached by full path, and the walk keeps its place.
+bool LeaveToParent() {
+  std::string parent = ParentPath(gLogicalPath);
+  if (EnterFullPath(parent)) return true;
+  gLogicalPath = parent;
+  gBeyondProcessDir = true;
+  return false;
+}
+
 // The full path of a name in the current directory, for the wide way.
 std::wstring ExtendedPathInCurrentDir(const char* name) {
   return ExtendedPath(JoinPath(gLogicalPath, name));
@@ -192,7 +205,7 @@ bool IsBareName(const char* path) {
 
 bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;
-  if (strcmp(path, "..") == 0) return EnterFullPath(ParentPath(gLogicalPath));
+  if (strcmp(path, "..") == 0) return LeaveToParent();
   if (IsBareName(path)) return EnterFullPath(JoinPath(gLogicalPath, path));
   return EnterFullPath(FullPathOf(path));
 }

@@ -38,6 +38,9 @@ class ContentFilterTest(TreeTestCase):
     def check_searches(self, cases):
         for switch, text, expected in cases:
             with self.subTest(switch=switch, text=text):
+                if UNDER_WINE and max(os.fsencode(text), default=0) > 0x7F:
+                    self.skipTest("Wine hands the program a non-ASCII argument converted from the "
+                                  "Unix locale to the ANSI code page, so other bytes arrive")
                 self.assertEqual(sorted(expected), sorted(listed(self.search(switch, text))))
 
     def test_case_rules_of_c_and_i(self):
@@ -124,6 +127,8 @@ class ContentFilterTest(TreeTestCase):
             ("/I", "", [b"empty.txt", b"full.txt", b"inner.txt"]),
         ])
 
+    @unittest.skipIf(UNDER_WINE, "Windows has no FIFOs, sockets or devices in a folder; Wine "
+                     "shows them as files and blocks opening a FIFO")
     def test_fifos_sockets_and_devices_neither_hang_nor_pass(self):
         make_file(self.path("plain.txt"), content=b"\0zero")
         os.mkfifo(self.path("pipe.txt"))
@@ -154,6 +159,8 @@ class ContentFilterTest(TreeTestCase):
         os.chmod(self.path("closed.txt"), 0)
         prefix = ()
         if os.geteuid() == 0:
+            if UNDER_WINE:
+                self.skipTest("Wine runs only as the owner of its prefix, and root reads every file")
             if shutil.which("setpriv") is None:
                 self.skipTest("running as root and setpriv is missing")
             status, _ = run([], prefix=AS_NOBODY)
@@ -171,7 +178,7 @@ class ContentFilterTest(TreeTestCase):
         make_file(self.path("B", "b2.txt"), content=b"a Needle")
         os.symlink("b1.txt", self.path("B", "link.txt"))
         make_file(self.path("C", "c.txt"), content=b"no")
-        b_header = self.path("B").encode() + b"\n"
+        b_header = dir_line(self.path("B"))
         self.assertEqual(
             BANNER + header(self.root, "*.txt", "needle", sensitive=True)
             + b_header + entry_line("b1.txt", 8) + entry_line("link.txt", 8) + summary(2),

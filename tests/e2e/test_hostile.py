@@ -9,8 +9,16 @@ import subprocess
 import threading
 import unittest
 
-from trovix_e2e import (BANNER, TROVIX, TreeTestCase, entry_line, header, make_file, program_env,
-                        run, scaled, set_stamp, summary)
+from trovix_e2e import (BANNER, UNDER_WINE, TreeTestCase, command, entry_line, header, make_file,
+                        native, program_env, run, scaled, set_stamp, summary)
+
+WINE_ODD_NAMES = ("Wine shows names that Windows cannot hold (trailing dots and blanks, "
+                  "bytes outside the ANSI code page, \\) by other names")
+# Linux refuses paths of 4096 bytes and more, and Wine then looks a path up
+# one component at a time.
+WINE_PATH_MAX = "Wine cannot reach a path past Linux's 4096 bytes in reasonable time"
+WINE_FIFOS = ("Windows has no FIFOs or sockets in a folder; Wine shows them as files and "
+              "blocks opening a FIFO")
 
 ENTRY = re.compile(rb"   .{35}(?: {8}<DIR>| {0,12}\d{1,10}) {3}\d{4}-\d\d-\d\d {3}\d\d:\d\d:\d\d")
 
@@ -40,7 +48,7 @@ class Listing:
                 test.assertEqual(75, len(line), line)
                 self.entries.append((self.headers[-1], line[3:38].rstrip(b" ")))
             else:
-                test.assertTrue(line.startswith(root.encode()), line)
+                test.assertTrue(line.startswith(native(root).encode()), line)
                 if len(line) <= 75:  # a longer path is cut, and may repeat
                     test.assertNotIn(line, self.headers)
                 test.assertEqual(self.headers[-1:], [d for d, _ in self.entries[-1:]], line)
@@ -123,7 +131,8 @@ class ChangingTreeTest(TreeTestCase):
                 status, out = run(args, timeout=120)
                 self.assertEqual(0, status)
                 listing = Listing(self, out, self.root, spec, text, sensitive)
-                listed = {(d.decode()[len(self.root) + 1:], n.decode()) for d, n in listing.entries}
+                listed = {(d.decode()[len(native(self.root)) + 1:].replace("\\", "/"),
+                           n.decode()) for d, n in listing.entries}
                 self.assertLessEqual(self.stable, listed)
                 runs += 1
         finally:
@@ -135,6 +144,7 @@ class OddNameTest(TreeTestCase):
     NAMES = [b"x" * 255, b"\xff\xfe\xfd", b"caf\xe9.txt", b"\xc3\x28.bin", b"\x80", b" ",
              b"   ", b"...", b"....", b" . ", b". .", b"tail-space ", b"tail-dot."]
 
+    @unittest.skipIf(UNDER_WINE, WINE_ODD_NAMES)
     def test_odd_names_are_listed_and_laid_out(self):
         for name in self.NAMES:
             make_file(os.path.join(self.root.encode(), name), size=len(name))
@@ -147,6 +157,7 @@ class OddNameTest(TreeTestCase):
                                  b"".join(entry_line(n, len(n)) for n in ntfs_order(self.NAMES)) +
                                  summary(len(self.NAMES)), out)
 
+    @unittest.skipIf(UNDER_WINE, WINE_ODD_NAMES)
     def test_directories_with_odd_names_are_walked(self):
         # "\\" names the root as a start path, and is a plain name below it.
         root = self.root.encode()
@@ -163,6 +174,7 @@ class OddNameTest(TreeTestCase):
             expected += shown + b"\n" + entry_line("inside.txt", 0)
         self.assertEqual(BANNER + header(self.root, "inside.txt") + expected + summary(5), out)
 
+    @unittest.skipIf(UNDER_WINE, WINE_PATH_MAX)
     def test_paths_far_beyond_path_max(self):
         # Twenty levels of 255-byte names: a path of over 5000 bytes.
         here = os.getcwd()
@@ -186,6 +198,7 @@ class OddNameTest(TreeTestCase):
 
 
 class SpecialFileTest(TreeTestCase):
+    @unittest.skipIf(UNDER_WINE, WINE_FIFOS)
     def test_pipes_and_sockets_are_listed_but_never_opened(self):
         import socket
         make_file(self.path("plain.txt"), content=b"needle")
@@ -238,7 +251,7 @@ class ContentMemoryTest(TreeTestCase):
         # that small so the figure is the program's own.
         env = program_env({"ASAN_OPTIONS": "quarantine_size_mb=4:" +
                                            os.environ.get("ASAN_OPTIONS", "")})
-        child = subprocess.Popen([TROVIX] + args, env=env, stdin=subprocess.DEVNULL,
+        child = subprocess.Popen(command(args), env=env, stdin=subprocess.DEVNULL,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         _, status, usage = os.wait4(child.pid, 0)
         child.returncode = os.waitstatus_to_exitcode(status)

@@ -81,16 +81,20 @@ class ProgramError(AssertionError):
     pass
 
 
+def command(args):
+    """The command line that runs trovix with the arguments."""
+    if UNDER_WINE:
+        return [WINE, TROVIX] + [_native_argument(arg) for arg in args]
+    return [TROVIX] + list(args)
+
+
 def run(args, cwd=None, env=None, timeout=120, stdin=subprocess.DEVNULL, prefix=()):
     """Runs trovix with the arguments; gives (status, stdout bytes).
 
     A run that writes to standard error fails the test: the program has no
     error stream of its own, so anything there is a crash or a sanitizer
     report."""
-    command = [TROVIX] + list(args)
-    if UNDER_WINE:
-        command = [WINE, TROVIX] + [_native_argument(arg) for arg in args]
-    done = subprocess.run(list(prefix) + command, cwd=cwd, env=program_env(env),
+    done = subprocess.run(list(prefix) + command(args), cwd=cwd, env=program_env(env),
                           stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=timeout)
     if done.stderr:
