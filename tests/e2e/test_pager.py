@@ -169,6 +169,8 @@ def with_prompts(listing, entries, first, every, final_count_prompts=False, quit
     return lines + ["", "%d file(s) found" % entries]
 
 
+@unittest.skipIf(UNDER_WINE, "Wine's console on a terminal draws its own screen and ends the "
+                 "program on Ctrl+C; WinePagerTest covers the Windows build")
 class PagerTest(TreeTestCase):
 
     def make_tree(self, folder, files):
@@ -260,6 +262,58 @@ class PagerTest(TreeTestCase):
                 self.assertEqual(expected, pane.transcript())
                 self.assertEqual(0, pane.status())
                 self.assertEqual(pane.mode_before, pane.mode())
+
+
+@unittest.skipUnless(UNDER_WINE, "the Windows build under Wine")
+class WinePagerTest(TreeTestCase):
+    """The Windows build's pager in Wine's console on a terminal: the real
+    console calls clear the screen and take its size, and _getch reads the
+    keys.  Wine redraws the screen itself, so the test reads the screen, not
+    the scrollback."""
+
+    def start(self, pane, start):
+        # Wine reads console keys from the terminal only when it is the
+        # program's standard input, where Windows opens the console itself.
+        pane.start(["sh", "-c", 'exec "$@" < /dev/tty', "sh", WINE, TROVIX, native(start), "*",
+                    "/P"], start)
+
+    def wait_for_screen(self, pane, expected):
+        wait_for(lambda: pane.screen() == expected, "the screen to show %r" % expected[-1:], pane)
+
+    def test_pages_and_keys(self):
+        start, listing, entries = PagerTest.make_tree(self, "tree", 37)
+        listing = [native(line) if line.startswith("/") else line for line in listing]
+        pane = Pane(25)
+        self.addCleanup(pane.close)
+        self.start(pane, start)
+        expected = banner_and_header(native(start)) + with_prompts(listing, entries, 19, 24, True)
+        prompts = [index for index, line in enumerate(expected) if line == PROMPT]
+        # A cleared screen with the banner on top; an arrow key's two codes
+        # answer one prompt, and Page Down's second code, that of "Q", quits
+        # nothing.
+        for prompt, key in zip(prompts, ["Down", "NPage"]):
+            self.wait_for_screen(pane, expected[prompt - 24:prompt + 1])
+            pane.tmux("send-keys", key)
+        pane.wait_until_ended()
+        shown = pane.screen()
+        shown = shown[:shown.index(END_MARK)]
+        while shown[-1] == "":
+            shown.pop()
+        self.assertEqual(expected[-len(shown):], shown)
+        self.assertEqual(0, pane.status())
+
+    def test_quit(self):
+        start, listing, entries = PagerTest.make_tree(self, "tree", 30)
+        listing = [native(line) if line.startswith("/") else line for line in listing]
+        pane = Pane(25)
+        self.addCleanup(pane.close)
+        self.start(pane, start)
+        expected = banner_and_header(native(start)) + listing[:19] + [PROMPT]
+        self.wait_for_screen(pane, expected)
+        pane.tmux("send-keys", "q")
+        pane.wait_until_ended()
+        self.assertEqual(0, pane.status())
+        self.assertNotIn("%d file(s) found" % entries, pane.transcript())
 
 
 def line_text(line):
