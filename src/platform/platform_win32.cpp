@@ -38,7 +38,7 @@ namespace {
 // ---------------------------------------------------------------------------
 // Paths
 
-std::string gLogicalPath;       // the current directory's full path
+std::string gLogicalPath;  // the current directory's full path
 // True when the process's current directory cannot follow the logical one:
 // too deep for it, or gone from under the walk.
 bool gBeyondProcessDir = false;
