@@ -3,9 +3,8 @@
 # every test needs on a fresh Debian 12 machine.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
+cd "$(dirname "$0")/.."
 
-# Wine runs the 32-bit Windows build, and wine32 is an i386 package.
-dpkg --add-architecture i386
 apt-get update
 apt-get install -y --no-install-recommends \
   build-essential cmake libgtest-dev python3 \
@@ -15,5 +14,13 @@ apt-get install -y --no-install-recommends \
   groff-base mandoc man-db dpkg-dev \
   `# the sanitizer build and the fuzz targets` \
   clang libclang-rt-14-dev \
-  `# the Windows build: cross compiler, GoogleTest's sources, Wine, zone data` \
-  g++-mingw-w64-i686-posix googletest wine wine32 tzdata
+  `# the Windows builds: cross compilers, GoogleTest's sources, Wine, zone data` \
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64 tzdata
+
+# Wine runs the i686 build only with wine32, an i386 package, and only on a
+# kernel that runs 32-bit programs; elsewhere the tests use the x86-64 build.
+if scripts/can-run-32-bit.sh; then
+  dpkg --add-architecture i386
+  apt-get update
+  apt-get install -y --no-install-recommends wine32
+fi
