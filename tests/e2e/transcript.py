@@ -51,7 +51,10 @@ def parse(text):
     """Gives (title, tags, setup, [(build, command, status, output)])."""
     cases = []
     for block in re.split(r"^### ", text, flags=re.M)[1:]:
-        lines = block.replace("\\\n", "").split("\n")
+        # A command may go on over lines ending in "\\"; an output line may end in one.
+        block = re.sub(r"(?m)^(?:linux|win32)?\$ (?:.*\\\n)+.*",
+                       lambda m: m[0].replace("\\\n", ""), block)
+        lines = block.split("\n")
         title, tags = re.match(r"(.*?)\s*((?:\[\w+\]\s*)*)$", lines[0]).groups()
         setup, runs = [], []
         for line in lines[1:]:
