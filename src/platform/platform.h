@@ -15,7 +15,7 @@ const uint32_t kDirectoryAttribute = 0x10;
 struct FindEntry {
   uint32_t attributes;     // kDirectoryAttribute for a directory
   uint64_t lastWriteTime;  // 100-ns ticks since 1601-01-01 UTC
-  uint32_t sizeLow;        // low 32 bits of the size
+  uint64_t size;           // in bytes
   char name[260];
 };
 
@@ -48,9 +48,11 @@ void CloseEnumeration(Enumeration* enumeration);
 bool SetCurrentDir(const char* path);
 // Copies the current directory's full path, cut to size - 1 bytes.
 void GetCurrentDir(char* buffer, size_t size);
-// Records the current directory as walked.  False when this run has walked
-// it already (a link or mount that leads back into the tree), or when it
-// belongs to a kernel pseudo file system entered from outside one.
+// Records the current directory as walked.  The first directory claimed is
+// the start of the tree.  False when this run has walked it already (a
+// link or mount that leads back into the tree), when it was entered through
+// a link to a directory inside the tree, or when it belongs to a kernel
+// pseudo file system entered from outside one.
 bool ClaimCurrentDirectory();
 
 // A file opened for reading, or kNoFile.
@@ -69,9 +71,13 @@ void LastWriteToLocal(uint64_t fileTime, CalendarTime* local);
 // The console that standard output writes to, or null when it is not one.
 struct Console;
 Console* GetConsoleOutput();
+struct ConsoleSize {
+  int bottomRow;  // the window's bottom row index
+  int columns;    // where a longer line wraps; 0 when unknown
+};
 // Clears the whole screen and its scrollback, puts the cursor at the top
-// left, and gives the window's bottom row index.
-int ClearScreen(Console* console);
+// left, and gives the window's size.
+ConsoleSize ClearScreen(Console* console);
 // Waits for one key press from the console, not echoed; gives its code,
 // or -1 at once when there is no console to read.
 int ReadKey();
@@ -85,7 +91,7 @@ void Print(const char* format, ...)
 // Flushes standard output and ends the process with the status.
 [[noreturn]] void EndProcess(int status);
 
-// Prepares the process: output buffering, stack room for deep trees.
+// Prepares the process: output buffering, the starting directory.
 void InitPlatform();
 
 // On POSIX every absolute path begins with "/", so only a short argument

@@ -10,7 +10,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <time.h>
@@ -105,7 +104,7 @@ bool FillEntry(const char* name, unsigned char type, EntryDetail detail,
                         : type == DT_REG ? kNormalAttribute
                                          : kDeviceAttribute;
     entry->lastWriteTime = 0;
-    entry->sizeLow = 0;
+    entry->size = 0;
     return true;
   }
   struct stat info;
@@ -116,7 +115,7 @@ bool FillEntry(const char* name, unsigned char type, EntryDetail detail,
                       : S_ISREG(info.st_mode) ? kNormalAttribute
                                               : kDeviceAttribute;
   entry->lastWriteTime = ToFileTime(info.st_mtim);
-  entry->sizeLow = static_cast<uint32_t>(info.st_size);
+  entry->size = static_cast<uint64_t>(info.st_size);
   return true;
 }
 
@@ -195,6 +194,7 @@ struct Level {
   size_t pathLength;  // of gLogicalPath at this level
   DirectoryId id;
   bool pseudo;        // on a kernel pseudo file system
+  bool viaLink;       // entered through a symbolic link
 };
 
 std::string gLogicalPath;  // "/" or "/a/b", never a trailing "/"
@@ -204,6 +204,8 @@ std::vector<Level> gLevels;
 // lead somewhere that the logical path does not name.
 bool gWayLost = false;
 std::unordered_set<DirectoryId, DirectoryIdHash> gWalked;
+// The start directory's physical path, once the walk has claimed it.
+std::string gTreeRoot;
 std::unordered_map<dev_t, bool> gPseudoDevices;
 
 DirectoryId CurrentDirectoryId() {
@@ -266,17 +268,19 @@ bool EnterPath(const char* path) {
     return false;
   }
   gLogicalPath = normal;
-  gLevels.assign(1, Level{normal.size(), CurrentDirectoryId(), false});
+  gLevels.assign(1, Level{normal.size(), CurrentDirectoryId(), false, false});
   gWayLost = false;
   CommitChange();
   return true;
 }
 
 bool EnterChild(const char* name) {
+  struct stat link;
+  bool viaLink = lstat(name, &link) == 0 && S_ISLNK(link.st_mode);
   if (gWayLost || chdir(name) != 0) return false;
   if (gLogicalPath != "/") gLogicalPath += '/';
   gLogicalPath += name;
-  gLevels.push_back(Level{gLogicalPath.size(), CurrentDirectoryId(), false});
+  gLevels.push_back(Level{gLogicalPath.size(), CurrentDirectoryId(), false, viaLink});
   CommitChange();
   return true;
 }
@@ -332,6 +336,20 @@ bool IsPseudoFileSystem(long type) {
   return false;
 }
 
+std::string PhysicalCurrentDir() {
+  char* path = getcwd(nullptr, 0);
+  std::string physical = path ? path : "";
+  free(path);
+  return physical;
+}
+
+bool IsInsideTree(const std::string& path) {
+  if (gTreeRoot.empty() || path.empty()) return false;
+  if (gTreeRoot == "/") return true;
+  return path.compare(0, gTreeRoot.size(), gTreeRoot) == 0 &&
+         (path.size() == gTreeRoot.size() || path[gTreeRoot.size()] == '/');
+}
+
 bool CurrentDirectoryIsPseudo(dev_t device) {
   auto known = gPseudoDevices.find(device);
   if (known != gPseudoDevices.end()) return known->second;
@@ -360,12 +378,21 @@ void GetCurrentDir(char* buffer, size_t size) {
   buffer[length] = '\0';
 }
 
+// The start directory is searched however it was reached.  Below it, a
+// link to a directory inside the tree is listed but not entered: the
+// directory is walked where it stands, so each file shows once, under its
+// real path.
 bool ClaimCurrentDirectory() {
   if (gLevels.empty()) return false;
   Level& here = gLevels.back();
   here.pseudo = CurrentDirectoryIsPseudo(here.id.device);
-  if (here.pseudo && gLevels.size() >= 2 && !gLevels[gLevels.size() - 2].pseudo)
-    return false;
+  if (gWalked.empty()) {
+    gTreeRoot = PhysicalCurrentDir();
+  } else {
+    if (here.pseudo && gLevels.size() >= 2 && !gLevels[gLevels.size() - 2].pseudo)
+      return false;
+    if (here.viaLink && IsInsideTree(PhysicalCurrentDir())) return false;
+  }
   return gWalked.insert(here.id).second;
 }
 
@@ -401,7 +428,7 @@ FileHandle OpenEntryForReading(FindEntry* entry) {
     return kNoFile;
   }
   entry->lastWriteTime = ToFileTime(info.st_mtim);
-  entry->sizeLow = static_cast<uint32_t>(info.st_size);
+  entry->size = static_cast<uint64_t>(info.st_size);
   gOpenFile = OpenFile{fd, info.st_size, 0, false};
   return fd;
 }
@@ -416,7 +443,10 @@ size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
   if (got < 0) return 0;
   if (known) {
     gOpenFile.consumed += got;
-    gOpenFile.ended = static_cast<size_t>(got) < size && gOpenFile.consumed >= gOpenFile.size;
+    // A size of 0 is what kernel files such as /proc/kallsyms report, and
+    // they hand out a page at a time: only a read of nothing ends them.
+    gOpenFile.ended = static_cast<size_t>(got) < size && gOpenFile.size > 0 &&
+                      gOpenFile.consumed >= gOpenFile.size;
   }
   return static_cast<size_t>(got);
 }
@@ -498,24 +528,11 @@ std::string StartingDirectory() {
   return path;
 }
 
-// The walk recurses once per tree level; give the stack room for trees far
-// deeper than any path Windows allows.
-void RaiseStackLimit() {
-  const rlim_t kWanted = 100u << 20;
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
-      limit.rlim_cur >= kWanted)
-    return;
-  limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(kWanted, limit.rlim_max);
-  setrlimit(RLIMIT_STACK, &limit);
-}
-
 }  // namespace
 
 void InitPlatform() {
   gOutputIsTerminal = isatty(STDOUT_FILENO) != 0;
   if (!gOutputIsTerminal) setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  RaiseStackLimit();
   gLogicalPath = StartingDirectory();
-  gLevels.assign(1, Level{gLogicalPath.size(), CurrentDirectoryId(), false});
+  gLevels.assign(1, Level{gLogicalPath.size(), CurrentDirectoryId(), false, false});
 }

@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <tuple>
@@ -142,6 +143,9 @@ std::string FullPathOf(const char* path) {
 typedef std::tuple<DWORD, DWORD, DWORD> DirectoryId;  // volume serial, file index
 
 std::set<DirectoryId> gWalked;
+// The start directory's final path, with every link resolved, once the
+// walk has claimed it.
+std::wstring gTreeRoot;
 
 HANDLE OpenDirectory(const std::string& fullPath) {
   return CreateFileW(ExtendedPath(fullPath).c_str(), FILE_READ_ATTRIBUTES,
@@ -217,11 +221,53 @@ void GetCurrentDir(char* buffer, size_t size) {
   buffer[length] = '\0';
 }
 
+namespace {
+
+std::wstring FinalPathOf(HANDLE directory) {
+  DWORD size = GetFinalPathNameByHandleW(directory, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (size == 0) return std::wstring();
+  std::wstring path(size, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(directory, &path[0], size, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= size) return std::wstring();
+  path.resize(length);
+  return path;
+}
+
+// The attributes of the name itself: a junction's, not its target's.
+bool IsLink(const std::string& fullPath) {
+  DWORD attributes = GetFileAttributesW(ExtendedPath(fullPath).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsInsideTree(const std::wstring& path) {
+  if (gTreeRoot.empty() || path.empty()) return false;
+  if (CompareStringOrdinal(path.c_str(), static_cast<int>(std::min(path.size(), gTreeRoot.size())),
+                           gTreeRoot.c_str(), static_cast<int>(gTreeRoot.size()), TRUE) !=
+      CSTR_EQUAL)
+    return false;
+  return path.size() == gTreeRoot.size() || gTreeRoot.back() == L'\\' ||
+         path[gTreeRoot.size()] == L'\\';
+}
+
+}  // namespace
+
+// The start directory is searched however it was reached.  Below it, a
+// junction or link to a directory inside the tree is listed but not
+// entered: the directory is walked where it stands.
 bool ClaimCurrentDirectory() {
+  HANDLE handle = OpenDirectory(gLogicalPath);
+  if (handle == INVALID_HANDLE_VALUE) return true;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!ReadDirectoryInformation(gLogicalPath, &info)) return true;
+  bool known = GetFileInformationByHandle(handle, &info) != 0;
+  bool refused = false;
+  if (gWalked.empty())
+    gTreeRoot = FinalPathOf(handle);
+  else if (known && IsLink(gLogicalPath))
+    refused = IsInsideTree(FinalPathOf(handle));
+  CloseHandle(handle);
+  if (!known) return true;
   DirectoryId id(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
-  return gWalked.insert(id).second;
+  return !refused && gWalked.insert(id).second;
 }
 
 // ---------------------------------------------------------------------------
@@ -248,14 +294,14 @@ uint64_t JoinFileTime(const FILETIME& time) {
 void FillEntry(const WIN32_FIND_DATAA& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
   entry->lastWriteTime = JoinFileTime(data.ftLastWriteTime);
-  entry->sizeLow = data.nFileSizeLow;
+  entry->size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
   CopyName(data.cFileName, entry);
 }
 
 void FillEntry(const WIN32_FIND_DATAW& data, FindEntry* entry) {
   entry->attributes = data.dwFileAttributes;
   entry->lastWriteTime = JoinFileTime(data.ftLastWriteTime);
-  entry->sizeLow = data.nFileSizeLow;
+  entry->size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
   CopyName(Narrow(data.cFileName).c_str(), entry);
 }
 
@@ -398,7 +444,7 @@ Console* GetConsoleOutput() {
   return &gConsole;
 }
 
-int ClearScreen(Console* console) {
+ConsoleSize ClearScreen(Console* console) {
   fflush(stdout);
   const COORD kTopLeft = {0, 0};
   CONSOLE_SCREEN_BUFFER_INFO info = {};
@@ -410,7 +456,7 @@ int ClearScreen(Console* console) {
   FillConsoleOutputAttribute(console->handle, info.wAttributes, cells, kTopLeft, &written);
   SetConsoleCursorPosition(console->handle, kTopLeft);
   GetConsoleScreenBufferInfo(console->handle, &info);
-  return info.srWindow.Bottom;
+  return ConsoleSize{info.srWindow.Bottom, info.dwSize.X};
 }
 
 // A key without a character (an arrow, a function key) arrives as two
