@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 #include "platform/terminal_keys_posix.h"
 
 struct Console {

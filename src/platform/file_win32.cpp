@@ -1,0 +1,23 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "platform/directory_win32.h"
+#include "platform/file.h"
+
+// The enumeration has filled the whole entry already.  A directory cannot
+// be opened this way, so it never passes.
+FileHandle OpenEntryForReading(FindEntry* entry) {
+  HANDLE handle = CreateFileW(ExtendedPathInCurrentDir(entry->name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
+  DWORD got = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), block, static_cast<DWORD>(size), &got, nullptr))
+    return 0;
+  return got;
+}
+
+void CloseFile(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
