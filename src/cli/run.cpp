@@ -12,6 +12,7 @@
 #include "output/pager.h"
 #include "platform/platform.h"
 #include "search/content_filter.h"
+#include "search/lookahead.h"
 #include "search/walk.h"
 
 namespace {
@@ -187,7 +188,10 @@ int RunSearch(int argc, char** argv) {
       break;
   }
   if (gSettings.pause) SetUpPager(console);
-  if (gSettings.searchText) PrepareFoldedText();
+  if (gSettings.searchText) {
+    PrepareFoldedText();
+    StartLookahead(WorkerThreadCount());
+  }
   std::string header = SearchHeader();
   Print("%s", header.c_str());
   StartPageCount(header.c_str());
@@ -196,6 +200,7 @@ int RunSearch(int argc, char** argv) {
     return kFailure;
   }
   WalkTree();
+  FinishLookahead();
   PageTick(0);
   Print("\n%u file(s) found\n", gListing.foundCount);
   return 0;

@@ -181,9 +181,15 @@ bool IsBareName(const char* path) {
 
 }  // namespace
 
-std::wstring ExtendedPathInCurrentDir(const char* name) {
-  return ExtendedPath(JoinPath(gCursor.path, name));
+std::wstring ExtendedPathIn(const std::string& directory, const char* name) {
+  return ExtendedPath(JoinPath(directory, name));
 }
+
+std::wstring ExtendedPathInCurrentDir(const char* name) {
+  return ExtendedPathIn(gCursor.path, name);
+}
+
+const std::string& CurrentDirPath() { return gCursor.path; }
 
 bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;

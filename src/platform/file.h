@@ -16,6 +16,15 @@ const FileHandle kNoFile = -1;
 // time from the opened file, which an enumeration for names and kinds
 // leaves out.
 FileHandle OpenEntryForReading(FindEntry* entry);
+
+// A directory whose entries other threads may open while the walk moves on.
+struct SharedDirectory;
+SharedDirectory* ShareCurrentDirectory();
+void ReleaseDirectory(SharedDirectory* directory);
+// OpenEntryForReading for an entry of a shared directory; safe on any
+// thread, as are reading and closing the file.
+FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
+
 // Gives the bytes read, 0 at the end of the file or on failure.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);

@@ -8,6 +8,7 @@
 #include "output/listing.h"
 #include "platform/platform.h"
 #include "search/content_filter.h"
+#include "search/lookahead.h"
 
 namespace {
 
@@ -35,12 +36,15 @@ void ScanDirectory() {
   FillPendingHeader();
   do {
     if (IsDotName(entry.name)) continue;
-    if (gSettings.searchText)
-      PrintEntryIfItContainsText(entry);
-    else
+    if (!gSettings.searchText)
       PrintEntry(entry);
+    else if (LookaheadIsOn())
+      QueueContentTest(entry);
+    else
+      PrintEntryIfItContainsText(entry);
   } while (FindNextEntry(matches, &entry));
   CloseEnumeration(matches);
+  EndContentDirectory();
 }
 
 namespace {
