@@ -19,6 +19,15 @@ CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build build-asan -j"$jobs"
 TROVIX_E2E_SCALE=0.2 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
+# The content tests run on worker threads; any data race they have fails
+# the case it shows in.
+step "ThreadSanitizer build and the end-to-end cases on 4 threads"
+CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTROVIX_THREAD_SANITIZE=ON
+cmake --build build-tsan -j"$jobs" --target trovix
+TROVIX_THREADS=4 TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^e2e_' -E pager
+
 step "Fuzzing, ${FUZZ_SECONDS:-20} s per target"
 scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 

@@ -1,11 +1,18 @@
 #include "cli/run.h"
 
+#include <stdarg.h>
+#include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "common/records.h"
+#include "output/banner.h"
+#include "output/listing.h"
 #include "output/pager.h"
 #include "platform/platform.h"
 #include "search/content_filter.h"
+#include "search/lookahead.h"
 #include "search/walk.h"
 
 namespace {
@@ -13,32 +20,75 @@ namespace {
 const int kFailure = -1;
 
 // An argument that begins with "/" is a switch, except where paths may
-// begin with "/": there only "/" and one more character make a switch.
+// begin with "/": there only "/" and one more character make a switch, and
+// "/", "//" and the like are the root directory.
 bool IsSwitch(const char* argument) {
   if (argument[0] != '/') return false;
-  return !kSlashMayStartPath || strlen(argument) <= 2;
+  if (!kSlashMayStartPath) return true;
+  return strlen(argument) <= 2 && strspn(argument, "/") != strlen(argument);
 }
 
-void PrintSearchHeader() {
+std::string Formatted(const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  int length = vsnprintf(nullptr, 0, format, args);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  va_end(args);
+  return text;
+}
+
+// A typed text as it may reach the terminal: its control characters as "?".
+std::string Shown(const char* typed) {
+  std::string text(typed);
+  ReplaceControlBytes(&text[0]);
+  text.resize(strlen(text.c_str()));
+  return text;
+}
+
+std::string SearchHeader() {
+  std::string start = Shown(gSettings.startPath), spec = Shown(gSettings.fileSpec);
   if (!gSettings.searchText)
-    Print("\n\nSearch %s for %s\n\n", gSettings.startPath, gSettings.fileSpec);
-  else if (gSettings.caseSensitive)
-    Print("\n\nSearch %s for %s containing (sensitive) %s\n\n", gSettings.startPath,
-          gSettings.fileSpec, gSettings.searchText);
-  else
-    Print("\n\nSearch %s for %s containing (insensitive) %s\n\n", gSettings.startPath,
-          gSettings.fileSpec, gSettings.searchText);
+    return Formatted("\n\nSearch %s for %s\n\n", start.c_str(), spec.c_str());
+  return Formatted("\n\nSearch %s for %s containing (%s) %s\n\n", start.c_str(), spec.c_str(),
+                   gSettings.caseSensitive ? "sensitive" : "insensitive",
+                   Shown(gSettings.searchText).c_str());
 }
 
-// True when the option is the one and only argument: only then do --help and
-// --version answer, so every other command line keeps its meaning.
+// True when the option is the one and only argument: only then do --help,
+// -h and --version answer, so every other command line keeps its meaning.
 bool IsOnlyArgument(int argc, char** argv, const char* option) {
   return argc == 2 && strcmp(argv[1], option) == 0;
 }
 
-}  // namespace
+// What --help adds to the usage text: how this build reads a command line.
+void PrintHelpForThisSystem() {
+  if (!kSlashMayStartPath) {
+    Print(
+        "\n"
+        "Exit status: 0 after a search or a quit at the prompt; -1 after a usage\n"
+        "error or a start directory that cannot be entered.\n");
+    return;
+  }
+  Print(
+      "\n"
+      "On Linux a switch is \"/\" and one letter; a longer argument that begins\n"
+      "with \"/\" is a path or a text, and \"/\" alone is the root directory, as is\n"
+      "the start when startpath is omitted. Quote the filespec, so that the shell\n"
+      "does not expand it:\n"
+      "trovix /usr/include '*.h' /i mutex\n"
+      "trovix ~/notes '*.txt' /C Budget /P\n"
+      "\n"
+      "Exit status: 0 after a search or a quit at the prompt; 255 after a usage\n"
+      "error, a start directory that cannot be entered, or output that cannot be\n"
+      "written.\n"
+      "\n"
+      "See man trovix for more.\n");
+}
 
-void PrintBanner() { Print("\nTrovix 2.1 for Win32"); }
+}  // namespace
 
 int PrintUsage() {
   Print(
@@ -120,8 +170,9 @@ int RunSearch(int argc, char** argv) {
     Print("\n");
     return 0;
   }
-  if (IsOnlyArgument(argc, argv, "--help")) {
+  if (IsOnlyArgument(argc, argv, "--help") || IsOnlyArgument(argc, argv, "-h")) {
     PrintUsage();
+    PrintHelpForThisSystem();
     return 0;
   }
   switch (ReadCommandLine(argc, argv)) {
@@ -137,15 +188,20 @@ int RunSearch(int argc, char** argv) {
       break;
   }
   if (gSettings.pause) SetUpPager(console);
-  if (gSettings.searchText) PrepareFoldedText();
-  PrintSearchHeader();
-  StartPageCount();
+  if (gSettings.searchText) {
+    PrepareFoldedText();
+    StartLookahead(WorkerThreadCount());
+  }
+  std::string header = SearchHeader();
+  Print("%s", header.c_str());
+  StartPageCount(header.c_str());
   if (!SetCurrentDir(gSettings.startPath)) {
-    Print("Error: Unable to enter %s\n", gSettings.startPath);
+    Print("Error: Unable to enter %s\n", Shown(gSettings.startPath).c_str());
     return kFailure;
   }
   WalkTree();
-  PageTick();
+  FinishLookahead();
+  PageTick(0);
   Print("\n%u file(s) found\n", gListing.foundCount);
   return 0;
 }

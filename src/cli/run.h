@@ -4,7 +4,7 @@
 #define TROVIX_CLI_RUN_H_
 
 // Runs one search over the command line; gives the exit status: 0 after a
-// completed run, or after --help or --version as the only argument; -1
+// completed run, or after --help, -h or --version as the only argument; -1
 // after a usage text, a rejected command line, or a start directory that
 // cannot be entered.
 int RunSearch(int argc, char** argv);
@@ -25,8 +25,6 @@ enum CommandLineVerdict {
 // Scans the arguments into gSettings, completes the positionals and checks
 // the switches, printing nothing.
 CommandLineVerdict ReadCommandLine(int argc, char** argv);
-
-void PrintBanner();
 
 // Prints the usage text; gives -1.
 int PrintUsage();

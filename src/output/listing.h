@@ -17,7 +17,8 @@ void FormatEntryLine(const FindEntry& entry, const CalendarTime& local,
 // counts the entry.
 void PrintEntry(const FindEntry& entry);
 
-// Shows every byte that could break a line or drive a terminal as "?".
+// Shows every byte or character that could break a line or drive a
+// terminal as "?"; the text may get shorter.
 void ReplaceControlBytes(char* text);
 
 #endif  // TROVIX_OUTPUT_LISTING_H_

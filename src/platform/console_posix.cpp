@@ -8,7 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 #include "platform/terminal_keys_posix.h"
 
 struct Console {
@@ -121,15 +121,15 @@ int ReadWholeKey(int terminal, unsigned char key[kMaxKeyBytes]) {
 
 Console* GetConsoleOutput() { return isatty(STDOUT_FILENO) ? &gTerminal : nullptr; }
 
-int ClearScreen(Console* console) {
+ConsoleSize ClearScreen(Console* console) {
   // Home, erase the screen, then the scrollback, into which some terminals
   // have just moved the erased screen.
   fputs("\033[H\033[2J\033[3J", stdout);
   fflush(stdout);
   struct winsize size;
   if (console && ioctl(console->fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
-    return size.ws_row - 1;
-  return kUnknownBottomRow;
+    return ConsoleSize{size.ws_row - 1, size.ws_col};
+  return ConsoleSize{kUnknownBottomRow, 0};
 }
 
 // Reads the controlling terminal, not standard input, so that a pager whose

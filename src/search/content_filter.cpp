@@ -8,21 +8,12 @@
 
 namespace {
 
-// Planned on the first file, when the settings are final; the stream's
-// window is one buffer reused for every file of the run.
-TextPlan gPlan;
+// Planned once the settings are final and read by every thread; never
+// freed, so a worker still searching when the process ends finds it whole.
+const TextPlan* gPlan = nullptr;
+// The window of the main thread's searches, one buffer reused for every
+// file of the run.
 TextStream gStream;
-bool gPlanned = false;
-
-const TextPlan& RunPlan() {
-  if (!gPlanned) {
-    const char* text = gSettings.caseInsensitive ? gSettings.foldedText : gSettings.searchText;
-    PlanTextSearch(reinterpret_cast<const unsigned char*>(text), strlen(text),
-                   gSettings.caseInsensitive, &gPlan);
-    gPlanned = true;
-  }
-  return gPlan;
-}
 
 }  // namespace
 
@@ -33,18 +24,23 @@ void PrepareFoldedText() {
     gSettings.foldedText[i] =
         static_cast<char>(FoldCase(static_cast<unsigned char>(gSettings.searchText[i])));
   gSettings.foldedText[length] = '\0';
+  const char* text = gSettings.caseInsensitive ? gSettings.foldedText : gSettings.searchText;
+  TextPlan* plan = new TextPlan;
+  PlanTextSearch(reinterpret_cast<const unsigned char*>(text), strlen(text),
+                 gSettings.caseInsensitive, plan);
+  gPlan = plan;
 }
 
 // The empty text is held by every file, an empty one too, so nothing
 // needs to be read for it.
-bool FileContainsText(FileHandle file) {
-  const TextPlan& plan = RunPlan();
+bool FileContainsText(FileHandle file, TextStream* stream) {
+  const TextPlan& plan = *gPlan;
   if (plan.length == 0) return true;
-  StartTextStream(plan, &gStream);
+  StartTextStream(plan, stream);
   for (;;) {
-    size_t got = ReadFileBlock(file, NextBlockSpace(&gStream), kReadBlockSize);
+    size_t got = ReadFileBlock(file, NextBlockSpace(stream), kReadBlockSize);
     if (got == 0) return false;
-    if (BlockCompletesText(plan, &gStream, got)) return true;
+    if (BlockCompletesText(plan, stream, got)) return true;
   }
 }
 
@@ -52,6 +48,6 @@ void PrintEntryIfItContainsText(const FindEntry& entry) {
   FindEntry opened = entry;
   FileHandle file = OpenEntryForReading(&opened);
   if (file == kNoFile) return;
-  if (FileContainsText(file)) PrintEntry(opened);
+  if (FileContainsText(file, &gStream)) PrintEntry(opened);
   CloseFile(file);
 }

@@ -5,13 +5,17 @@
 
 #include "platform/platform.h"
 
-// Makes gSettings.foldedText from gSettings.searchText.
+struct TextStream;
+
+// Makes gSettings.foldedText from gSettings.searchText, and plans the
+// search for the run.
 void PrepareFoldedText();
 
 // True when the open file's bytes hold the run's search text: searchText
 // with "/C", foldedText compared with folded bytes with "/I".  Reads front
-// to back and stops at the first occurrence.
-bool FileContainsText(FileHandle file);
+// to back and stops at the first occurrence.  Each thread brings its own
+// stream.
+bool FileContainsText(FileHandle file, TextStream* stream);
 
 // Opens the entry, and lists it when its bytes hold the search text.
 void PrintEntryIfItContainsText(const FindEntry& entry);

@@ -2,10 +2,13 @@
 
 #include <string.h>
 
+#include <vector>
+
 #include "common/records.h"
 #include "output/listing.h"
 #include "platform/platform.h"
 #include "search/content_filter.h"
+#include "search/lookahead.h"
 
 namespace {
 
@@ -33,27 +36,66 @@ void ScanDirectory() {
   FillPendingHeader();
   do {
     if (IsDotName(entry.name)) continue;
-    if (gSettings.searchText)
-      PrintEntryIfItContainsText(entry);
-    else
+    if (!gSettings.searchText)
       PrintEntry(entry);
+    else if (LookaheadIsOn())
+      QueueContentTest(entry);
+    else
+      PrintEntryIfItContainsText(entry);
   } while (FindNextEntry(matches, &entry));
   CloseEnumeration(matches);
+  EndContentDirectory();
 }
 
-void WalkTree() {
-  // A directory reached again through a link or mount is listed where it
-  // appears but walked only once, so link cycles and webs end.
-  if (!ClaimCurrentDirectory()) return;
-  ScanDirectory();
+namespace {
+
+// One directory on the way down from the start: the enumeration of its
+// entries and the entry it has come to.  The walk keeps them on the heap,
+// so a tree of any depth costs no stack.
+struct WalkLevel {
+  Enumeration* children;
   FindEntry entry;
-  Enumeration* children = FindFirstEntry("*.*", kNameAndKind, &entry);
-  if (!children) return;
-  do {
-    if (!(entry.attributes & kDirectoryAttribute) || IsDotName(entry.name)) continue;
-    if (!SetCurrentDir(entry.name)) continue;
-    WalkTree();
-    SetCurrentDir("..");
-  } while (FindNextEntry(children, &entry));
-  CloseEnumeration(children);
+};
+
+// Lists the current directory's matches and opens the enumeration of its
+// subdirectories as the deepest level; false when there is nothing below
+// it to walk.  A directory reached again through a link or mount is listed
+// where it appears but walked only once, so link cycles and webs end.
+bool OpenLevel(std::vector<WalkLevel>* levels) {
+  if (!ClaimCurrentDirectory()) return false;
+  ScanDirectory();
+  WalkLevel level;
+  level.children = FindFirstEntry("*.*", kNameAndKind, &level.entry);
+  if (!level.children) return false;
+  levels->push_back(level);
+  return true;
+}
+
+// Moves the deepest level on to its next entry, in that level's directory.
+// A level that has none left is closed, and the walk goes back up to move
+// its parent on.
+void AdvanceLevels(std::vector<WalkLevel>* levels) {
+  while (!levels->empty() && !FindNextEntry(levels->back().children, &levels->back().entry)) {
+    CloseEnumeration(levels->back().children);
+    levels->pop_back();
+    if (!levels->empty()) SetCurrentDir("..");
+  }
+}
+
+bool IsSubdirectory(const FindEntry& entry) {
+  return (entry.attributes & kDirectoryAttribute) && !IsDotName(entry.name);
+}
+
+}  // namespace
+
+void WalkTree() {
+  std::vector<WalkLevel> levels;
+  if (!OpenLevel(&levels)) return;
+  while (!levels.empty()) {
+    const FindEntry& entry = levels.back().entry;
+    bool entered = IsSubdirectory(entry) && SetCurrentDir(entry.name);
+    if (entered && OpenLevel(&levels)) continue;
+    if (entered) SetCurrentDir("..");
+    AdvanceLevels(&levels);
+  }
 }

@@ -3,7 +3,8 @@
 #ifndef TROVIX_SEARCH_WALK_H_
 #define TROVIX_SEARCH_WALK_H_
 
-// Walks the current directory and everything below it, depth-first.
+// Walks the current directory and everything below it, depth-first, to any
+// depth.
 void WalkTree();
 
 // Hands on the current directory's own matches of the filespec.

@@ -1,0 +1,23 @@
+// What the POSIX directory and file operations share: the kinds of entry
+// as Windows marks them, and the handle of the walk's current directory.
+#ifndef TROVIX_PLATFORM_DIRECTORY_POSIX_H_
+#define TROVIX_PLATFORM_DIRECTORY_POSIX_H_
+
+#include <stdint.h>
+#include <time.h>
+
+const uint32_t kNormalAttribute = 0x80;
+// What Windows marks a device: neither a file nor a directory (a FIFO, a
+// socket, a device node, a dangling link).  Such an entry is never opened.
+const uint32_t kDeviceAttribute = 0x40;
+
+const uint64_t kUnconvertibleTime = ~static_cast<uint64_t>(0);
+
+// 100-ns ticks since 1601, or kUnconvertibleTime.
+uint64_t ToFileTime(const timespec& when);
+
+// The open handle of the current directory, or -1 when the walk could not
+// get back to it.
+int CurrentDirectoryHandle();
+
+#endif  // TROVIX_PLATFORM_DIRECTORY_POSIX_H_

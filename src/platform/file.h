@@ -1,0 +1,32 @@
+// Reading the files the content filter opens.
+#ifndef TROVIX_PLATFORM_FILE_H_
+#define TROVIX_PLATFORM_FILE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/directory.h"
+
+// A file opened for reading, or kNoFile.
+typedef intptr_t FileHandle;
+const FileHandle kNoFile = -1;
+
+// Opens the entry of the current directory for reading when it is a
+// regular file; never blocks.  Completes the entry's size and last write
+// time from the opened file, which an enumeration for names and kinds
+// leaves out.
+FileHandle OpenEntryForReading(FindEntry* entry);
+
+// A directory whose entries other threads may open while the walk moves on.
+struct SharedDirectory;
+SharedDirectory* ShareCurrentDirectory();
+void ReleaseDirectory(SharedDirectory* directory);
+// OpenEntryForReading for an entry of a shared directory; safe on any
+// thread, as are reading and closing the file.
+FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
+
+// Gives the bytes read, 0 at the end of the file or on failure.
+size_t ReadFileBlock(FileHandle file, void* block, size_t size);
+void CloseFile(FileHandle file);
+
+#endif  // TROVIX_PLATFORM_FILE_H_

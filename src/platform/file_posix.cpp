@@ -1,0 +1,84 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/directory_posix.h"
+#include "platform/file.h"
+
+// An open file and its size when opened.  A read that comes back short
+// once that size is reached has met the end of the file, so the read that
+// would give 0 to say so is spared: most files searched fit in one block.
+struct OpenFile {
+  int fd;
+  off_t size;
+  off_t consumed;
+  bool ended;
+};
+
+struct SharedDirectory {
+  int fd;
+};
+
+namespace {
+
+OpenFile* FileOf(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
+
+FileHandle OpenEntryAt(int directory, FindEntry* entry) {
+  // Opening a device can block or act, and a FIFO or socket holds no
+  // content; the enumeration has already told them apart.
+  if (entry->attributes != kNormalAttribute) return kNoFile;
+  int fd;
+  do {
+    fd = openat(directory, entry->name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return kNoFile;
+  // The name may have been replaced since the directory was read.
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return kNoFile;
+  }
+  entry->lastWriteTime = ToFileTime(info.st_mtim);
+  entry->size = static_cast<uint64_t>(info.st_size);
+  return reinterpret_cast<FileHandle>(new OpenFile{fd, info.st_size, 0, false});
+}
+
+}  // namespace
+
+FileHandle OpenEntryForReading(FindEntry* entry) {
+  return OpenEntryAt(CurrentDirectoryHandle(), entry);
+}
+
+SharedDirectory* ShareCurrentDirectory() {
+  return new SharedDirectory{fcntl(CurrentDirectoryHandle(), F_DUPFD_CLOEXEC, 0)};
+}
+
+void ReleaseDirectory(SharedDirectory* directory) {
+  if (directory->fd >= 0) close(directory->fd);
+  delete directory;
+}
+
+FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
+  return OpenEntryAt(directory->fd, entry);
+}
+
+size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
+  OpenFile* open = FileOf(file);
+  if (open->ended) return 0;
+  ssize_t got;
+  do {
+    got = read(open->fd, block, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return 0;
+  open->consumed += got;
+  // A size of 0 is what kernel files such as /proc/kallsyms report, and
+  // they hand out a page at a time: only a read of nothing ends them.
+  open->ended = static_cast<size_t>(got) < size && open->size > 0 && open->consumed >= open->size;
+  return static_cast<size_t>(got);
+}
+
+void CloseFile(FileHandle file) {
+  close(FileOf(file)->fd);
+  delete FileOf(file);
+}

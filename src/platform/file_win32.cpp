@@ -1,0 +1,43 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "platform/directory_win32.h"
+#include "platform/file.h"
+
+struct SharedDirectory {
+  std::string path;
+};
+
+namespace {
+
+// The enumeration has filled the whole entry already.  A directory cannot
+// be opened this way, so it never passes.
+FileHandle OpenByPath(const std::wstring& path) {
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+}  // namespace
+
+FileHandle OpenEntryForReading(FindEntry* entry) {
+  return OpenByPath(ExtendedPathInCurrentDir(entry->name));
+}
+
+SharedDirectory* ShareCurrentDirectory() { return new SharedDirectory{CurrentDirPath()}; }
+
+void ReleaseDirectory(SharedDirectory* directory) { delete directory; }
+
+FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
+  return OpenByPath(ExtendedPathIn(directory->path, entry->name));
+}
+
+size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
+  DWORD got = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), block, static_cast<DWORD>(size), &got, nullptr))
+    return 0;
+  return got;
+}
+
+void CloseFile(FileHandle file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }

@@ -1,0 +1,23 @@
+// Standard output: every message and listing line, and the end of the run.
+#ifndef TROVIX_PLATFORM_OUTPUT_H_
+#define TROVIX_PLATFORM_OUTPUT_H_
+
+// One formatted print to standard output; on a console it is shown at once.
+void Print(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+// Flushes standard output and ends the process with the status.
+[[noreturn]] void EndProcess(int status);
+
+// Sets the buffering: each print shown at once on a console, large blocks
+// elsewhere.
+void InitOutput();
+
+// What each build provides beneath the portable part.
+bool StandardOutputIsConsole();
+// Ends the run after a failed write: never a quiet success.
+[[noreturn]] void FailOutput(int error);
+
+#endif  // TROVIX_PLATFORM_OUTPUT_H_
