@@ -164,7 +164,7 @@ def main(paths):
     finally:
         subprocess.run(["rm", "-rf", base])
     print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
-    return 1 if failed or not passed else 0
+    return 1 if failed or not (passed or skipped) else 0
 
 
 if __name__ == "__main__":
