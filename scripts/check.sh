@@ -26,10 +26,11 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
 # The release is the i686 program.  Its tests run under Wine where the kernel
 # can start 32-bit programs; elsewhere they run on the same code built for
 # x86-64, which Wine runs everywhere.
-step "Windows build (i686, mingw-w64)"
+step "Windows build (i686, mingw-w64) and its zip"
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release -DTROVIX_TESTS=OFF
 cmake --build build-win32 -j"$jobs"
+(cd build-win32 && cpack -G ZIP)
 windows=win32
 toolchain=i686-w64-mingw32
 if ! scripts/can-run-32-bit.sh; then
