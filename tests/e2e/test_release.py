@@ -1,0 +1,81 @@
+"""The release as a user gets it, made in temporary folders and never installed."""
+import calendar, glob, os, pathlib, re, shlex, shutil, subprocess, tempfile, time, unittest, zipfile
+
+TROVIX = os.path.abspath(os.environ["TROVIX"])
+BUILD, SOURCE, WINDOWS = os.path.dirname(TROVIX), pathlib.Path(__file__).resolve().parents[2], TROVIX.endswith(".exe")
+VERSION = re.search(r"CMAKE_PROJECT_VERSION:\w+=(.*)", open(BUILD + "/CMakeCache.txt").read())[1]
+# The examples' /home/ann/notes: name, size, first bytes (None for a directory), last write in UTC.
+TREE = [("todo.txt", 57, b"budget", "2024-03-02 09:14:05"), ("budget-2024.txt", 62, b"Budget", "2024-01-15 18:40:12"),
+        ("ideas.md", 34, b"", "2023-11-30 07:05:59"), ("drafts/chapter-1.txt", 10, b"", "2024-02-20 22:17:31"),
+        ("archive/2023/minutes of the long planning meeting.txt", 62, b"BUDGET", "2023-09-08 16:30:00"),
+        ("archive/2023/old-todo.txt", 11, b"", "2023-06-12 21:02:44"), ("archive", 0, None, "2023-09-08 16:30:00"),
+        ("drafts/chapter-2.txt", 10, b"", "2024-02-27 23:48:09"), ("drafts", 0, None, "2024-02-27 23:48:09")]
+EXAMPLE = re.compile(r"^( *)\$ (trovix /home/ann/notes .*)\n((?:.*\n)*?)\1(\d+ file\(s\) found|\.\.\. Press.*)$", re.M)
+FILES = ("bash-completion/completions/trovix bin/trovix doc/trovix/changelog.Debian.gz doc/trovix/copyright "
+         "fish/vendor_completions.d/trovix.fish man/man1/trovix.1.gz zsh/vendor-completions/_trovix").split()
+# A command line as typed so far, and what each shell offers to complete it; {} is a temporary folder.
+COMPLETIONS = [("trovix {}/s", "{}/sub1 {}/sub2"), ("trovix sub1 ", ""), ("trovix '*.txt' /", "/C /I /P"),
+               ("trovix sub1 '*.txt' ", "/C /I /P"), ("trovix . '*' /C ", ""), ("trovix . '*' /i a ", "/C /I /P")]
+SHELLS = {"bash": ("trovix.bash", 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _trovix; '
+                   'printf "%s\\n" "${COMPREPLY[@]}"'),
+          "zsh": ("_trovix", 'compadd() { shift; print -rl -- "$@" }; _message() { }; _files() { print -rl -- '
+                  '$words[CURRENT]*(N/) }; words=("$@"); CURRENT=$#; source "$0"'),
+          "fish": ("trovix.fish", 'source $argv[1]; complete -C "$argv[2..-1]"')}
+
+
+def run(args, **env):
+    done = subprocess.run(args, env=dict(os.environ, LC_ALL="C", MANWIDTH="80", **env), capture_output=True)
+    return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
+
+class Release(unittest.TestCase):
+    def setUp(self):
+        if WINDOWS and self._testMethodName != "test_package":
+            self.skipTest("a check of the Linux build")
+        self.tmp = self.enterContext(tempfile.TemporaryDirectory(prefix="trovix-release-"))
+
+    def need(self, *tools):  # a missing tool skips the test, and fails it in CI
+        if not all(map(shutil.which, tools)):
+            (self.fail if os.environ.get("CI") else self.skipTest)("needs " + " ".join(tools))
+
+    def test_package(self):  # cpack makes the build's own: a .deb on Linux, a zip for Windows
+        self.need("cpack", *[] if WINDOWS else ["dpkg-deb", "dpkg-shlibdeps", "lintian"])
+        self.assertEqual(0, run(["cpack", "--config", BUILD + "/CPackConfig.cmake", "-B", self.tmp])[0])
+        package, = glob.glob(self.tmp + ("/trovix-%s-win??.zip" if WINDOWS else "/trovix_%s-1_*.deb") % VERSION)
+        if WINDOWS:
+            with zipfile.ZipFile(package) as archive:
+                files = {name.split("/")[-1]: archive.read(name) for name in archive.namelist()}
+            self.assertEqual(["LICENSE.txt", "README.txt", "trovix.exe"], sorted(files))
+            self.assertEqual([0, 0], [files[name].replace(b"\r\n", b"").count(b"\n") for name in sorted(files)[:2]])
+            return self.assertLess(len(files["trovix.exe"]), os.path.getsize(TROVIX))  # stripped
+        self.assertEqual((0, ""), run(["lintian", "--info", "--display-experimental", "--pedantic", package])[:2])
+        self.assertEqual(FILES, sorted(re.findall(r"(?m)^-.* \./usr/(?:share/)?(.*)", run(["dpkg-deb", "-c", package])[1])))
+        self.assertEqual("\nTrovix %s for Win32\n" % VERSION, run([TROVIX, "--version"])[1])
+
+    def test_manual_page_and_the_examples_in_it_and_the_readme(self):
+        self.need("man", "mandoc")
+        self.assertEqual((0, "", ""), run(["mandoc", "-T", "lint", "-W", "style", BUILD + "/doc/trovix.1"]))
+        status, manual, err = run(["man", "--warnings", "-l", BUILD + "/doc/trovix.1"])
+        self.assertEqual((0, "", 80), (status, err, max(80, *map(len, manual.splitlines()))))
+        for name, size, start, when in TREE:
+            (path := pathlib.Path(self.tmp, name)).parent.mkdir(parents=True, exist_ok=True)
+            path.mkdir(exist_ok=True) if start is None else path.write_bytes(start.ljust(size, b"."))
+            os.utime(path, (0, calendar.timegm(time.strptime(when, "%Y-%m-%d %H:%M:%S"))))
+        self.assertEqual(4, len(examples := EXAMPLE.findall((SOURCE / "README.md").read_text() + manual)))
+        for indent, command, body, last in examples:  # the whole output, or a pager's first screen of it
+            shown = [line[len(indent):] for line in body.splitlines()] + [last] * ("found" in last)
+            args = [arg.replace("/home/ann/notes", self.tmp) for arg in shlex.split(command)[1:]]
+            lines = run([TROVIX] + args, TZ="UTC")[1].replace(self.tmp, "/home/ann/notes").splitlines()
+            self.assertEqual(shown, lines[:len(shown)] if "Press" in last else lines, command)
+
+    def test_shell_completion(self):
+        self.need(*SHELLS)
+        os.mkdir(self.tmp + "/sub1"), os.mkdir(self.tmp + "/sub2")
+        for (typed, offered), (shell, (name, script)) in [(c, s) for c in COMPLETIONS for s in SHELLS.items()]:
+            typed, offered = typed.replace("{}", self.tmp), offered.replace("{}", self.tmp).split()
+            _, out, err = run([shell, "-c", script, SOURCE / "completions" / name] + typed.split(" "), HOME=self.tmp)
+            got = sorted(word.split("\t")[0].rstrip("/") for word in out.splitlines() if word)
+            self.assertEqual((offered, ""), (got, err), (shell, typed))
+
+
+unittest.main()
