@@ -2,6 +2,6 @@
 
 #include "platform/platform.h"
 
-const char kBanner[] = "\nTrovix 2.1 for Win32";
+const char kBanner[] = "\nTrovix " TROVIX_VERSION " for Win32";
 
 void PrintBanner() { Print("%s", kBanner); }

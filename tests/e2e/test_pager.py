@@ -57,7 +57,7 @@ class PagerTest(unittest.TestCase):
             quits = signalled or keys[-1:] in (["q"], ["Q"])
             listed = (listing + [None])[:prompts[-1] if quits else None]
             expected = ([] if how in ("tty", "setsid") else [str(n) for n in range(1, 41)]) + [
-                "", "Trovix 2.1 for Win32", "", "Search %s for *" % start, ""] + [
+                "", "Trovix 2.2 for Win32", "", "Search %s for *" % start, ""] + [
                 shown for n, entry in enumerate(listed, 1) for shown in [entry] + [PROMPT] *
                 (n in prompts) if shown] + ([] if quits else ["", "%d file(s) found" % (files + 3)])
             self.base, gate = ["tmux", "-S", pane + "/socket", "-f", "/dev/null"], pane + "/gate"
