@@ -11,7 +11,7 @@ GATE = ('seq 1 40; read go < "$0"; sh -c \'echo $$ > "$0.pid"; exec "$@"\' "$0" 
         ' echo $? > "$0.status"; printf "\\n%s\\n" "' + END + '"; read never < "$0"')
 HOW = {"tty": ([], ["/P"]), "plain": ([], []), "setsid": (["setsid", "-w"], ["/P"]),
        "pipe": (["bash", "-c", 'set -o pipefail; "$@" | cat', "bash"], ["/P"])}
-# Rows, files (listed in 5 lines), how it runs, the key typed or signal sent at each prompt,
+# Rows (or rows and columns), files (listed in 5 lines), how it runs, the key typed or signal sent at each prompt,
 # the lines the prompts follow (one past the last: the final count before the summary).
 CASES = [(25, 37, "tty", ["x", "Down"], (19, 43)),
          (10, 76, "tty", ["C-c", "Down", "NPage", "F5", "F1", "Escape", "é", "M-q", "Q"],
@@ -19,7 +19,8 @@ CASES = [(25, 37, "tty", ["x", "Down"], (19, 43)),
          (25, 40, "tty", ["C-s", "q"], (19, 43)),  # Ctrl+S reaches the program: output goes on
          (25, 30, "tty", [signal.SIGTERM], (19,)), (25, 30, "tty", [signal.SIGHUP], (19,)),
          (25, 30, "tty", [signal.SIGINT], (19,)), (25, 30, "setsid", [], (19,)),
-         (25, 30, "pipe", [], ()), (25, 30, "plain", [], ())]
+         (25, 30, "pipe", [], ()), (25, 30, "plain", [], ()),
+         ((12, 50), 12, "tty", ["x", "x", "x"], (3, 8, 13))]  # 50 columns: lines of two rows
 
 
 @unittest.skipIf(TROVIX.lower().endswith(".exe"), "Wine draws a console of its own on a terminal")
@@ -46,6 +47,7 @@ class PagerTest(unittest.TestCase):
         folder = os.path.realpath(tempfile.mkdtemp(prefix="trovix-pager-"))
         self.addCleanup(shutil.rmtree, folder)
         for case, (rows, files, how, keys, prompts) in enumerate(CASES):
+            rows, columns = (rows, 80) if isinstance(rows, int) else rows
             start, pane = os.path.join(folder, str(case)), tempfile.mkdtemp(dir=folder)
             names = ["f%03d" % n for n in range(files)] + ["sub/g0", "sub/g1"]
             os.makedirs(start + "/sub")
@@ -60,10 +62,12 @@ class PagerTest(unittest.TestCase):
                 "", "Trovix 2.2 for Win32", "", "Search %s for *" % start, ""] + [
                 shown for n, entry in enumerate(listed, 1) for shown in [entry] + [PROMPT] *
                 (n in prompts) if shown] + ([] if quits else ["", "%d file(s) found" % (files + 3)])
+            expected = [row for line in expected for row in
+                        [line[i:i + columns].rstrip() for i in range(0, len(line), columns)] or [""]]
             self.base, gate = ["tmux", "-S", pane + "/socket", "-f", "/dev/null"], pane + "/gate"
             os.mkfifo(gate)
             self.tmux("start-server", ";", "set", "-g", "status", "off", ";", "new-session", "-d",
-                      "-x", "80", "-y", str(rows), "-c", start, "--", "sh", "-c", GATE, gate,
+                      "-x", str(columns), "-y", str(rows), "-c", start, "--", "sh", "-c", GATE, gate,
                       "env", "TZ=UTC", *HOW[how][0], TROVIX, start, "*", *HOW[how][1])
             self.addCleanup(subprocess.run, self.base + ["kill-server"], capture_output=True)
             with self.subTest(rows=rows, how=how, keys=keys):
