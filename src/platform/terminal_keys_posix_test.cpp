@@ -6,8 +6,7 @@
 
 namespace {
 
-// Bytes that come together: how many the key read takes as one key (0: it waits for more),
-// and the code of what it has then.
+// Bytes that come together: how many one key read takes (0: it waits for more), and its code.
 TEST(TerminalKeysTest, TakesEachKeyWholeAndNothingOfTheNext) {
   const struct { std::string bytes; int taken, code; } kCases[] = {
       {"qx", 1, 'q'}, {"\x03q", 1, 3}, {"\xc3\xa9q", 2, 0xe9}, {"\xe2\x82\xacq", 3, 0x20ac},
