@@ -7,12 +7,12 @@ PROMPT, END = "... Press a key to continue (or Quit) ...", "@end of command@"
 TMUX_ENV = {k: v for k, v in os.environ.items() if k != "TMUX"}  # not nested in the user's tmux
 # Prints 1 to 40, for a clear to remove; waits at the gate until the test has read the mode;
 # runs the command with no standard input, for only the terminal to answer; marks the end.
-GATE = ('seq 1 40; read go < "$0"; sh -c \'echo $$ > "$0.pid"; exec "$@"\' "$0" "$@" </dev/null;'
-        ' echo $? > "$0.status"; printf "\\n%s\\n" "' + END + '"; read never < "$0"')
+GATE = ('mkfifo "$0"; seq 1 40; read go < "$0"; sh -c \'echo $$ > "$0.pid"; exec "$@"\' "$0" "$@"'
+        ' </dev/null; echo $? > "$0.status"; printf "\\n%s\\n" "' + END + '"; read never < "$0"')
 HOW = {"tty": ([], ["/P"]), "plain": ([], []), "setsid": (["setsid", "-w"], ["/P"]),
        "pipe": (["bash", "-c", 'set -o pipefail; "$@" | cat', "bash"], ["/P"])}
-# Rows (or rows and columns), files (listed in 5 lines), how it runs, the key typed or signal sent at each prompt,
-# the lines the prompts follow (one past the last: the final count before the summary).
+# Rows (or rows and columns), files (listed in 5 lines), how it runs, the key typed or signal
+# sent at each prompt, the lines the prompts follow (one past the last: the final count).
 CASES = [(25, 37, "tty", ["x", "Down"], (19, 43)),
          (10, 76, "tty", ["C-c", "Down", "NPage", "F5", "F1", "Escape", "é", "M-q", "Q"],
           (4, 13, 22, 31, 40, 49, 58, 67, 76)),
@@ -30,9 +30,7 @@ class PagerTest(unittest.TestCase):
                               capture_output=True, check=True, timeout=15).stdout.decode()
 
     def shown(self, *where):  # the screen, or with "-S -" the scrollback too, up to the end mark
-        lines = self.tmux("capture-pane", "-p", *where).split("\n")
-        lines = lines[:lines.index(END)] if END in lines else lines
-        return "\n".join(lines).rstrip("\n").split("\n")
+        return self.tmux("capture-pane", "-p", *where).split(END)[0].rstrip("\n").split("\n")
 
     def mode(self):
         return subprocess.run(["stty", "-F", self.tty, "-a"], capture_output=True).stdout.split()
@@ -62,13 +60,12 @@ class PagerTest(unittest.TestCase):
                 "", "Trovix 2.2 for Win32", "", "Search %s for *" % start, ""] + [
                 shown for n, entry in enumerate(listed, 1) for shown in [entry] + [PROMPT] *
                 (n in prompts) if shown] + ([] if quits else ["", "%d file(s) found" % (files + 3)])
-            expected = [row for line in expected for row in
-                        [line[i:i + columns].rstrip() for i in range(0, len(line), columns)] or [""]]
+            expected = [row for line in expected for row in  # each line in rows of the pane
+                        [line[i:i + columns].rstrip() for i in range(0, len(line) or 1, columns)]]
             self.base, gate = ["tmux", "-S", pane + "/socket", "-f", "/dev/null"], pane + "/gate"
-            os.mkfifo(gate)
             self.tmux("start-server", ";", "set", "-g", "status", "off", ";", "new-session", "-d",
-                      "-x", str(columns), "-y", str(rows), "-c", start, "--", "sh", "-c", GATE, gate,
-                      "env", "TZ=UTC", *HOW[how][0], TROVIX, start, "*", *HOW[how][1])
+                      "-x", str(columns), "-y", str(rows), "-c", start, "--", "sh", "-c", GATE,
+                      gate, "env", "TZ=UTC", *HOW[how][0], TROVIX, start, "*", *HOW[how][1])
             self.addCleanup(subprocess.run, self.base + ["kill-server"], capture_output=True)
             with self.subTest(rows=rows, how=how, keys=keys):
                 self.tty = self.tmux("display-message", "-p", "#{pane_tty}").strip()
