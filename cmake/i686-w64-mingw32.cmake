@@ -1,19 +1,7 @@
 # Cross build of the 32-bit Windows program with mingw-w64 (Debian package
 # g++-mingw-w64-i686-posix); its tests run under Wine:
 #   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(TROVIX_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TROVIX_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TROVIX_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TROVIX_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TROVIX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-find_program(TROVIX_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TROVIX_WINE})
+set(TROVIX_WINE_LOADER wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

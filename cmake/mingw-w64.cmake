@@ -1,0 +1,17 @@
+# What both Windows toolchain files share: the mingw-w64 compilers named by
+# TROVIX_MINGW_PREFIX, their own libraries and headers only, and the Wine
+# loader TROVIX_WINE_LOADER that runs the tests.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${TROVIX_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TROVIX_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TROVIX_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TROVIX_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(TROVIX_WINE ${TROVIX_WINE_LOADER} PATHS /usr/lib/wine REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TROVIX_WINE})
