@@ -367,20 +367,18 @@ bool IsPseudo(const Level& level) {
 // or the root, which is its own parent.
 bool IsInsideTree(int directory) {
   int handle = OpenDirectoryAt(directory, ".");
-  DirectoryId id, parentId;
-  bool inside = false;
-  while (handle >= 0 && IdentityOf(handle, &id)) {
-    if (id == gCursor.treeRoot) {
-      inside = true;
-      break;
-    }
+  DirectoryId id;
+  bool climbing = handle >= 0 && IdentityOf(handle, &id);
+  while (climbing && !(id == gCursor.treeRoot)) {
     int parent = OpenDirectoryAt(handle, "..");
     close(handle);
     handle = parent;
-    if (handle < 0 || !IdentityOf(handle, &parentId) || parentId == id) break;
+    DirectoryId parentId;
+    climbing = handle >= 0 && IdentityOf(handle, &parentId) && !(parentId == id);
+    id = parentId;
   }
   if (handle >= 0) close(handle);
-  return inside;
+  return climbing;
 }
 
 }  // namespace
