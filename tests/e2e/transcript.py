@@ -14,13 +14,7 @@ blank lines aside.  "# N" ending the command line is its expected status
 shows it; $ROOT is always 40 characters long, so cut paths are literal.
 """
 
-import difflib
-import os
-import re
-import subprocess
-import sys
-import tempfile
-import time
+import difflib, os, re, subprocess, sys, tempfile, time
 
 TROVIX = os.path.abspath(os.environ["TROVIX"])
 BUILD = "win32" if TROVIX.lower().endswith(".exe") else "linux"
@@ -72,14 +66,10 @@ def parse(text):
 def expected_text(lines, root):
     while lines and not lines[-1].strip():
         lines = lines[:-1]
-    shown = []
-    for line in lines:
-        if line.startswith("$ROOT"):
-            line = native(root + line[5:])
-        else:
-            line = re.sub(r"\$ROOT\S*", lambda m: native(root + m[0][5:]), line)
-        shown.append(line + "\n")
-    return "".join(shown)
+    # A header line is a path as a whole, blanks and all; elsewhere a path ends at a blank.
+    return "".join((native(root + line[5:]) if line.startswith("$ROOT") else
+                    re.sub(r"\$ROOT\S*", lambda m: native(root + m[0][5:]), line)) + "\n"
+                   for line in lines)
 
 
 def bash(script, root, env, timeout=300):
@@ -91,10 +81,9 @@ def bash(script, root, env, timeout=300):
 
 def make_root(base):
     """A folder whose path, as the program shows it, is ROOT_LENGTH long."""
-    pad = ROOT_LENGTH - len(native(base)) - 1
-    if pad < 1:
+    root = os.path.join(base, "r" * (ROOT_LENGTH - len(native(base)) - 1))
+    if len(native(root)) != ROOT_LENGTH:
         sys.exit("the temporary folder %s is too long for the cases" % base)
-    root = os.path.join(base, "r" * pad)
     os.mkdir(root)
     return root
 
@@ -104,10 +93,8 @@ def run_case(setup, runs, base, env):
     env = dict(env, ROOT=root)
     started = time.time() - 2
     status, out = bash(setup, root, env)
-    if status == 77:
-        return None
-    if status != 0:
-        return ["the tree could not be made (%d):\n%s" % (status, out)]
+    if status:
+        return None if status == 77 else ["the tree could not be made (%d):\n%s" % (status, out)]
     # Deep enough for every case that shows times; deeper trees filter them out.
     bash("find . -maxdepth 12 -newermt @%d -exec touch -h -d %s {} + 2>/dev/null; "
          "touch -d %s ." % (started, STAMP, STAMP), root, env)
@@ -132,9 +119,8 @@ def main(paths):
     os.mkdir(bin_dir)
     program = os.path.join(bin_dir, "trovix")
     if BUILD == "win32":
-        with open(program, "w") as out:
+        with open(os.open(program, os.O_WRONLY | os.O_CREAT, 0o755), "w") as out:
             out.write(WINE_WRAPPER)
-        os.chmod(program, 0o755)
     else:
         os.symlink(TROVIX, program)
     env = dict(os.environ, TZ="UTC", TROVIX=TROVIX, PATH=bin_dir + ":" + os.environ["PATH"])
