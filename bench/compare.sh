@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Trovix next to a floor walker, find, fd and rg, in one run on this
 # machine: the median wall time of warm runs (hyperfine), its ratio to
-# Trovix's, and the peak resident memory of one run, as a markdown table.
+# Trovix's, the median CPU time (user and system, of each round's mean),
+# and the peak resident memory of one run, as a markdown table.
 #
 #   bench/compare.sh [trovix binary]        RUNS=20 runs of each command
+#
+# The runs go in rounds, two of each command per round, so that a load that
+# comes and goes on a shared machine falls on every command alike.
 #
 # The walk lists the C headers below /usr with size and time of each; the
 # content search lists the headers below /usr/include that hold "mutex".
@@ -16,6 +20,7 @@ cd "$(dirname "$0")/.."
 trovix=$(realpath "${1:-build/trovix}")
 floor_source=${WALKFLOOR:-../shared/tools/walkfloor.c}
 runs=${RUNS:-20}
+rounds=$(((runs + 1) / 2))
 export TZ=UTC LC_ALL=C
 
 fd=$(command -v fdfind || command -v fd || true)
@@ -55,26 +60,30 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$1"
 du -s /usr >/dev/null 2>&1 || true
 find /usr/include -name '*.h' -type f -exec cat {} + >/dev/null 2>&1 || true
 for ((i = 0; i < ${#commands[@]}; i += 3)); do
-  task=${commands[i]} name=${commands[i + 1]} line=${commands[i + 2]}
-  hyperfine -N --warmup 3 --runs "$runs" --output=null --style none \
-    --export-json "$work/$((i / 3)).json" -n "$name" "$line" >/dev/null
-  printf '%s\t%s\t%s\n' "$task" "$((i / 3))" "$(peak_kib "$line")" >> "$work/rows"
+  printf '%s\t%s\t%s\n' "${commands[i]}" "$((i / 3))" "$(peak_kib "${commands[i + 2]}")" >> "$work/rows"
+done
+for ((round = 0; round < rounds; round++)); do
+  for ((i = 0; i < ${#commands[@]}; i += 3)); do
+    hyperfine -N --warmup 1 --runs 2 --output=null --style none \
+      --export-json "$work/$((i / 3)).$round.json" -n "${commands[i + 1]}" "${commands[i + 2]}" >/dev/null
+  done
 done
 
-echo "Warm cache, TZ=UTC, $runs runs each, $(nproc) cores; $(date -u +%Y-%m-%d)."
+echo "Warm cache, TZ=UTC, $((rounds * 2)) runs each, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(date -u +%Y-%m-%d)."
 echo
 python3 - "$work" <<'PY'
-import json, sys
+import glob, json, statistics, sys
 work = sys.argv[1]
-print("| task | command | median | vs trovix | peak RSS |")
-print("|---|---|---:|---:|---:|")
+print("| task | command | median | vs trovix | CPU | peak RSS |")
+print("|---|---|---:|---:|---:|---:|")
 base = {}  # the first row of each task: Trovix as it runs by default
 for line in open(work + "/rows"):
     task, number, kib = line.split()
-    result = json.load(open("%s/%s.json" % (work, number)))["results"][0]
-    median = result["median"]
+    results = [json.load(open(name))["results"][0] for name in glob.glob("%s/%s.*.json" % (work, number))]
+    median = statistics.median(t for r in results for t in r["times"])
+    cpu = statistics.median(r["user"] + r["system"] for r in results)  # each round's mean
     base.setdefault(task, median)
     label = {"walk": "`/usr '*.h'`", "content": "`/usr/include '*.h'` holding `mutex`"}[task]
-    print("| %s | %s | %.0f ms | %.2f | %.1f MiB |" % (label, result["command"], median * 1000,
-                                                      median / base[task], int(kib) / 1024))
+    print("| %s | %s | %.0f ms | %.2f | %.0f ms | %.1f MiB |" % (
+        label, results[0]["command"], median * 1000, median / base[task], cpu * 1000, int(kib) / 1024))
 PY
