@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -36,7 +37,7 @@ struct Batch {
 struct Job {
   FindEntry entry;  // its size and time completed when the file is opened
   std::shared_ptr<Batch> batch;
-  bool done;
+  std::atomic<bool> done;  // set by the worker, after which it never touches the job
   bool passed;
 };
 
@@ -49,6 +50,7 @@ struct Lookahead {
   std::deque<std::unique_ptr<Job>> jobs;  // not yet printed, oldest first
   size_t started = 0;                     // of those, how many a worker took
   size_t directories = 0;                 // batches among the queued jobs
+  std::atomic<Job*> awaited{nullptr};  // the job the main thread sleeps on
   // The main thread's own.
   std::shared_ptr<Batch> filling;
   uint64_t batches = 0;
@@ -58,49 +60,101 @@ Lookahead* gLookahead = nullptr;
 
 void RunTest(Job* job, TextStream* stream) {
   FileHandle file = OpenEntryIn(job->batch->directory, &job->entry);
-  bool passed = file != kNoFile && FileContainsText(file, stream);
+  job->passed = file != kNoFile && FileContainsText(file, stream);
   if (file != kNoFile) CloseFile(file);
-  std::lock_guard<std::mutex> hold(gLookahead->lock);
-  job->passed = passed;
   job->done = true;
-  gLookahead->jobDone.notify_all();
+  if (gLookahead->awaited == job) {
+    // Taking the lock orders the wake after the main thread's last look.
+    { std::lock_guard<std::mutex> hold(gLookahead->lock); }
+    gLookahead->jobDone.notify_one();
+  }
 }
+
+// A worker takes a few files at a time, so the lock it shares with the
+// main thread is taken once for several searches.
+const size_t kFilesTakenAtOnce = 4;
 
 void Work() {
   TextStream stream;
   Lookahead& ahead = *gLookahead;
+  Job* taken[kFilesTakenAtOnce];
   for (;;) {
-    Job* job;
+    size_t count = 0;
     {
       std::unique_lock<std::mutex> hold(ahead.lock);
       ahead.workReady.wait(hold, [&ahead] { return ahead.started < ahead.jobs.size(); });
-      job = ahead.jobs[ahead.started++].get();
+      while (count < kFilesTakenAtOnce && ahead.started < ahead.jobs.size())
+        taken[count++] = ahead.jobs[ahead.started++].get();
     }
-    RunTest(job, &stream);
+    for (size_t i = 0; i < count; ++i) RunTest(taken[i], &stream);
   }
 }
 
-// Waits for the oldest result and prints it as the single thread would
-// have: its directory's header above the first entry listed from it.
-void PrintOldest() {
+// Sleeping workers are woken when this many files wait for them, or when
+// the main thread itself must wait: a search often takes less time than a
+// wake, so waking for each file would cost more than it gains.
+const size_t kWakeAfterFiles = 8;
+
+// Called with the lock held.
+void WakeWorkersFor(Lookahead& ahead, size_t waiting) {
+  if (ahead.jobs.size() - ahead.started >= waiting) ahead.workReady.notify_all();
+}
+
+// How many results the main thread waits for when the window is full: it
+// sleeps once for that many, not once for each.
+const size_t kResultsAwaited = 32;
+
+// Called with the lock held.
+void AwaitJob(Lookahead& ahead, std::unique_lock<std::mutex>& hold, Job* job) {
+  if (job->done) return;
+  WakeWorkersFor(ahead, 1);
+  ahead.awaited = job;
+  ahead.jobDone.wait(hold, [job] { return job->done.load(); });
+  ahead.awaited = nullptr;
+}
+
+// Takes the oldest results once the first `count` of them (or all, when
+// fewer are queued) are finished, and any finished just after them.
+void TakeFinishedResults(size_t count, std::vector<std::unique_ptr<Job>>* results) {
   Lookahead& ahead = *gLookahead;
-  std::unique_ptr<Job> job;
-  {
-    std::unique_lock<std::mutex> hold(ahead.lock);
-    ahead.jobDone.wait(hold, [&ahead] { return ahead.jobs.front()->done; });
-    job = std::move(ahead.jobs.front());
+  std::unique_lock<std::mutex> hold(ahead.lock);
+  AwaitJob(ahead, hold, ahead.jobs[(count < ahead.jobs.size() ? count : ahead.jobs.size()) - 1].get());
+  AwaitJob(ahead, hold, ahead.jobs.front().get());
+  while (!ahead.jobs.empty() && ahead.jobs.front()->done) {
+    results->push_back(std::move(ahead.jobs.front()));
     ahead.jobs.pop_front();
     --ahead.started;
-    if (ahead.jobs.empty() || ahead.jobs.front()->batch != job->batch) --ahead.directories;
+    if (ahead.jobs.empty() || ahead.jobs.front()->batch != results->back()->batch)
+      --ahead.directories;
   }
-  if (!job->passed) return;
-  if (job->batch->number != ahead.lastPrinted) {
-    memcpy(gListing.pendingHeader, job->batch->header.c_str(), job->batch->header.size() + 1);
-    ahead.lastPrinted = job->batch->number;
+}
+
+// Prints a result as the single thread would have: its directory's header
+// above the first entry listed from it.
+void PrintResult(const Job& job) {
+  Lookahead& ahead = *gLookahead;
+  if (!job.passed) return;
+  if (job.batch->number != ahead.lastPrinted) {
+    memcpy(gListing.pendingHeader, job.batch->header.c_str(), job.batch->header.size() + 1);
+    ahead.lastPrinted = job.batch->number;
   } else {
     gListing.pendingHeader[0] = '\0';
   }
-  PrintEntry(job->entry);
+  PrintEntry(job.entry);
+}
+
+void PrintOldestResults(size_t count) {
+  std::vector<std::unique_ptr<Job>> results;
+  TakeFinishedResults(count, &results);
+  for (const auto& job : results) PrintResult(*job);
+}
+
+// Whether the window has room for one more file, of a new directory or not.
+bool WindowHasRoom(bool newDirectory) {
+  Lookahead& ahead = *gLookahead;
+  std::lock_guard<std::mutex> hold(ahead.lock);
+  return ahead.jobs.size() < kWindowFiles &&
+         (!newDirectory || ahead.directories < kWindowDirectories);
 }
 
 }  // namespace
@@ -130,21 +184,12 @@ void QueueContentTest(const FindEntry& entry) {
     ahead.filling->directory = ShareCurrentDirectory();
     ahead.filling->header = gListing.pendingHeader;
   }
-  for (;;) {
-    size_t files, directories;
-    {
-      std::lock_guard<std::mutex> hold(ahead.lock);
-      files = ahead.jobs.size();
-      directories = ahead.directories;
-    }
-    if (files < kWindowFiles && (!newDirectory || directories < kWindowDirectories)) break;
-    PrintOldest();
-  }
-  std::unique_ptr<Job> job(new Job{entry, ahead.filling, false, false});
+  while (!WindowHasRoom(newDirectory)) PrintOldestResults(kResultsAwaited);
+  std::unique_ptr<Job> job(new Job{entry, ahead.filling, {false}, false});
   std::lock_guard<std::mutex> hold(ahead.lock);
   if (ahead.jobs.empty() || ahead.jobs.back()->batch != ahead.filling) ++ahead.directories;
   ahead.jobs.push_back(std::move(job));
-  ahead.workReady.notify_one();
+  WakeWorkersFor(ahead, kWakeAfterFiles);
 }
 
 void EndContentDirectory() {
@@ -158,6 +203,6 @@ void FinishLookahead() {
       std::lock_guard<std::mutex> hold(gLookahead->lock);
       if (gLookahead->jobs.empty()) return;
     }
-    PrintOldest();
+    PrintOldestResults(kResultsAwaited);
   }
 }
