@@ -9,8 +9,10 @@
 # The runs go in rounds, two of each command per round, so that a load that
 # comes and goes on a shared machine falls on every command alike.
 #
-# The walk lists the C headers below /usr with size and time of each; the
-# content search lists the headers below /usr/include that hold "mutex".
+# The walks list the C headers below /usr, and every entry below it, with
+# size and time of each; the content searches list the headers below
+# /usr/include that hold "mutex", in either case, or a text none holds;
+# WHOLE=1 adds a search of every file below /usr for such a text.
 # The floor is shared/tools/walkfloor.c beside the repository (WALKFLOOR=
 # names another copy): one sorted, stat-the-matches pass per directory, the
 # least such a listing costs.  Needs hyperfine, fd-find and ripgrep:
@@ -33,17 +35,37 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 commands=()
 add() { commands+=("$1" "$2" "$3"); }  # task, name, command line (split as a shell would)
-add walk "trovix" "$trovix /usr '*.h'"
-add walk "trovix, 1 thread" "env TROVIX_THREADS=1 $trovix /usr '*.h'"
+floor=""
 if [ -f "$floor_source" ]; then
   cc -O2 -o "$work/walkfloor" "$floor_source"
-  add walk "walkfloor (floor)" "$work/walkfloor /usr '*.h'"
+  floor=$work/walkfloor
 fi
-add walk "find -iname -printf" "find /usr -iname '*.h' -printf '%s %TY-%Tm-%Td %TH:%TM:%TS %p\n'"
-add walk "fd -l -u -g" "$fd -l -u -g '*.h' /usr"
-add content "trovix /C" "$trovix /usr/include '*.h' /C mutex"
-add content "trovix /C, 1 thread" "env TROVIX_THREADS=1 $trovix /usr/include '*.h' /C mutex"
-add content "rg -l -uuu -F -g" "rg -l -uuu -F -g '*.h' mutex /usr/include"
+add "\`/usr '*.h'\`" "trovix" "$trovix /usr '*.h'"
+add "\`/usr '*.h'\`" "trovix, 1 thread" "env TROVIX_THREADS=1 $trovix /usr '*.h'"
+[ -z "$floor" ] || add "\`/usr '*.h'\`" "walkfloor (floor)" "$floor /usr '*.h'"
+add "\`/usr '*.h'\`" "find -iname -printf" "find /usr -iname '*.h' -printf '%s %TY-%Tm-%Td %TH:%TM:%TS %p\n'"
+add "\`/usr '*.h'\`" "fd -l -u -g" "$fd -l -u -g '*.h' /usr"
+# Every entry listed, so every entry is stat-ed.
+add "\`/usr '*.*'\`" "trovix" "$trovix /usr '*.*'"
+add "\`/usr '*.*'\`" "trovix, 1 thread" "env TROVIX_THREADS=1 $trovix /usr '*.*'"
+[ -z "$floor" ] || add "\`/usr '*.*'\`" "walkfloor (floor)" "$floor /usr '*'"
+add "\`/usr '*.*'\`" "find -printf" "find /usr -printf '%s %TY-%Tm-%Td %TH:%TM:%TS %p\n'"
+# The headers that hold a text, with the case as typed, ignored, and a text
+# that no header holds, which reads every header to its end.
+for text in "/C mutex" "/I mutex" "/C zqxjvkwq"; do
+  task="\`/usr/include '*.h' $text\`"
+  word=${text#/? } case=""
+  [ "${text%% *}" = /I ] && case=" -i"
+  add "$task" "trovix" "$trovix /usr/include '*.h' $text"
+  add "$task" "trovix, 1 thread" "env TROVIX_THREADS=1 $trovix /usr/include '*.h' $text"
+  add "$task" "rg -l -uuu -F$case -g" "rg -l -uuu -F$case -g '*.h' $word /usr/include"
+  add "$task" "rg --sort path" "rg -l -uuu -F$case --sort path -g '*.h' $word /usr/include"
+done
+# Every byte below /usr, some 11 GB here: only with WHOLE=1.
+if [ "${WHOLE:-0}" = 1 ]; then
+  add "\`/usr '*' /I zqxjvkwq\`" "trovix" "$trovix /usr '*' /I zqxjvkwq"
+  add "\`/usr '*' /I zqxjvkwq\`" "rg -l -a -uuu -F -i" "rg -l -a -uuu -F -i zqxjvkwq /usr"
+fi
 
 # Peak resident memory of one run, in KiB.
 peak_kib() {
@@ -60,12 +82,13 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$1"
 du -s /usr >/dev/null 2>&1 || true
 find /usr/include -name '*.h' -type f -exec cat {} + >/dev/null 2>&1 || true
 for ((i = 0; i < ${#commands[@]}; i += 3)); do
-  printf '%s\t%s\t%s\n' "${commands[i]}" "$((i / 3))" "$(peak_kib "${commands[i + 2]}")" >> "$work/rows"
+  printf '%s\t%s\t%s\n' "$((i / 3))" "$(peak_kib "${commands[i + 2]}")" "${commands[i]}" >> "$work/rows"
 done
 for ((round = 0; round < rounds; round++)); do
   for ((i = 0; i < ${#commands[@]}; i += 3)); do
-    hyperfine -N --warmup 1 --runs 2 --output=null --style none \
-      --export-json "$work/$((i / 3)).$round.json" -n "${commands[i + 1]}" "${commands[i + 2]}" >/dev/null
+    hyperfine -N -i --warmup 1 --runs 2 --output=null --style none \
+      --export-json "$work/$((i / 3)).$round.json" -n "${commands[i + 1]}" "${commands[i + 2]}" \
+      >/dev/null 2>>"$work/warnings"  # a search that finds nothing exits 1
   done
 done
 
@@ -78,12 +101,11 @@ print("| task | command | median | vs trovix | CPU | peak RSS |")
 print("|---|---|---:|---:|---:|---:|")
 base = {}  # the first row of each task: Trovix as it runs by default
 for line in open(work + "/rows"):
-    task, number, kib = line.split()
+    number, kib, task = line.rstrip("\n").split("\t")
     results = [json.load(open(name))["results"][0] for name in glob.glob("%s/%s.*.json" % (work, number))]
     median = statistics.median(t for r in results for t in r["times"])
     cpu = statistics.median(r["user"] + r["system"] for r in results)  # each round's mean
     base.setdefault(task, median)
-    label = {"walk": "`/usr '*.h'`", "content": "`/usr/include '*.h'` holding `mutex`"}[task]
     print("| %s | %s | %.0f ms | %.2f | %.0f ms | %.1f MiB |" % (
-        label, results[0]["command"], median * 1000, median / base[task], cpu * 1000, int(kib) / 1024))
+        task, results[0]["command"], median * 1000, median / base[task], cpu * 1000, int(kib) / 1024))
 PY
