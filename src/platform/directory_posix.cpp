@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -139,8 +140,9 @@ struct Level {
 };
 
 // Deep trees must walk with few descriptors: past this many open levels the
-// shallowest handles are closed, and opened again on the way back up.
-const size_t kOpenLevelBudget = 24;
+// shallowest handles are closed, and opened again on the way back up.  A
+// low descriptor limit lowers it, to leave room for the files searched.
+const size_t kMostOpenLevels = 24;
 
 struct Cursor {
   std::string path;  // "/" or "/a/b", never a trailing "/"
@@ -153,6 +155,7 @@ struct Cursor {
   std::unordered_set<DirectoryId, DirectoryIdHash> walked;
   DirectoryId treeRoot;  // the first directory claimed
   std::unordered_map<dev_t, bool> pseudoDevices;
+  size_t levelBudget = kMostOpenLevels;
 };
 Cursor gCursor;
 
@@ -227,7 +230,7 @@ void CloseAllLevels() {
 // Keeps the open handles within the budget: the shallowest give theirs up
 // first, the directory entered by path never.
 void KeepWithinBudget() {
-  while (gCursor.openLevels > kOpenLevelBudget && gCursor.closedBelow + 1 < gCursor.levels.size())
+  while (gCursor.openLevels > gCursor.levelBudget && gCursor.closedBelow + 1 < gCursor.levels.size())
     CloseLevel(&gCursor.levels[gCursor.closedBelow++]);
 }
 
@@ -383,6 +386,14 @@ bool IsInsideTree(int directory) {
 
 }  // namespace
 
+size_t DescriptorLimit() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+      limit.rlim_cur > SIZE_MAX)
+    return SIZE_MAX;
+  return static_cast<size_t>(limit.rlim_cur);
+}
+
 int CurrentDirectoryHandle() {
   return gCursor.levels.empty() ? -1 : gCursor.levels.back().handle;
 }
@@ -493,7 +504,11 @@ std::string StartingDirectory() {
 
 }  // namespace
 
+size_t OpenLevelBudget() { return gCursor.levelBudget; }
+
 void InitCurrentDirectory() {
+  size_t limit = DescriptorLimit();
+  gCursor.levelBudget = std::max<size_t>(2, std::min(kMostOpenLevels, limit / 4));
   gCursor.path = StartingDirectory();
   int handle = OpenDirectoryAt(AT_FDCWD, ".");
   DirectoryId id;

@@ -3,6 +3,7 @@
 #ifndef TROVIX_PLATFORM_DIRECTORY_POSIX_H_
 #define TROVIX_PLATFORM_DIRECTORY_POSIX_H_
 
+#include <stddef.h>
 #include <stdint.h>
 #include <time.h>
 
@@ -15,6 +16,11 @@ const uint64_t kUnconvertibleTime = ~static_cast<uint64_t>(0);
 
 // 100-ns ticks since 1601, or kUnconvertibleTime.
 uint64_t ToFileTime(const timespec& when);
+
+// The process's limit on open descriptors, SIZE_MAX when there is none.
+size_t DescriptorLimit();
+// How many directory handles the walk keeps open at most.
+size_t OpenLevelBudget();
 
 // The open handle of the current directory, or -1 when the walk could not
 // get back to it.

@@ -25,6 +25,10 @@ void ReleaseDirectory(SharedDirectory* directory);
 // thread, as are reading and closing the file.
 FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
 
+// How many more files and directories may be open at once beside the
+// walk's own handles, for work done ahead of it.
+size_t HandlesToSpare();
+
 // Gives the bytes read, 0 at the end of the file or on failure.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);

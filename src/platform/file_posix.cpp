@@ -63,6 +63,16 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
   return OpenEntryAt(directory->fd, entry);
 }
 
+// The standard three, the walk's own and a few for its single steps (the
+// climb that judges a link, a reopened level, the terminal) are kept.
+size_t HandlesToSpare() {
+  const size_t kKept = 3 + 4;
+  size_t limit = DescriptorLimit();
+  if (limit == SIZE_MAX) return SIZE_MAX;
+  size_t kept = kKept + OpenLevelBudget();
+  return limit > kept ? limit - kept : 0;
+}
+
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
   OpenFile* open = FileOf(file);
   if (open->ended) return 0;

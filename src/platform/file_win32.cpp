@@ -33,6 +33,9 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
   return OpenByPath(ExtendedPathIn(directory->path, entry->name));
 }
 
+// A process may hold handles by the thousand.
+size_t HandlesToSpare() { return SIZE_MAX; }
+
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
   DWORD got = 0;
   if (!ReadFile(reinterpret_cast<HANDLE>(file), block, static_cast<DWORD>(size), &got, nullptr))

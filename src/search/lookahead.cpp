@@ -24,7 +24,7 @@ const int kMaxWorkers = 16;
 // How far the tests may run ahead of the listing: files, and directories
 // whose handles their files hold.
 const size_t kWindowFiles = 256;
-const size_t kWindowDirectories = 16;
+const size_t kMostWindowDirectories = 16;
 
 // The queued entries of one directory share its handle and header.
 struct Batch {
@@ -50,6 +50,7 @@ struct Lookahead {
   std::deque<std::unique_ptr<Job>> jobs;  // not yet printed, oldest first
   size_t started = 0;                     // of those, how many a worker took
   size_t directories = 0;                 // batches among the queued jobs
+  size_t windowDirectories = kMostWindowDirectories;
   std::atomic<Job*> awaited{nullptr};  // the job the main thread sleeps on
   // The main thread's own.
   std::shared_ptr<Batch> filling;
@@ -154,7 +155,7 @@ bool WindowHasRoom(bool newDirectory) {
   Lookahead& ahead = *gLookahead;
   std::lock_guard<std::mutex> hold(ahead.lock);
   return ahead.jobs.size() < kWindowFiles &&
-         (!newDirectory || ahead.directories < kWindowDirectories);
+         (!newDirectory || ahead.directories < ahead.windowDirectories);
 }
 
 }  // namespace
@@ -166,9 +167,14 @@ int WorkerThreadCount() {
   return count < kMaxWorkers ? count : kMaxWorkers;
 }
 
+// Each worker holds a file open, and each directory in the window a handle:
+// under a low limit on them there are fewer of both, or none.
 void StartLookahead(int workers) {
+  size_t spare = HandlesToSpare();
+  if (static_cast<size_t>(workers) > spare / 2) workers = static_cast<int>(spare / 2);
   if (workers < 2) return;
   gLookahead = new Lookahead;
+  gLookahead->windowDirectories = std::min(kMostWindowDirectories, spare - workers);
   for (int i = 0; i < workers; ++i) std::thread(Work).detach();
 }
 

@@ -13,7 +13,8 @@
 // at most 16.  1 means none: the main thread tests every file itself.
 int WorkerThreadCount();
 
-// Starts that many workers, when more than one.
+// Starts that many workers, when more than one; fewer where the limit on
+// open files is low.
 void StartLookahead(int workers);
 bool LookaheadIsOn();
 
