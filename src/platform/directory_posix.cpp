@@ -84,6 +84,10 @@ std::shared_ptr<const Listing> ReadListing(int handle) {
   return listing;
 }
 
+uint32_t AttributesOf(bool directory, bool regular) {
+  return directory ? kDirectoryAttribute : regular ? kNormalAttribute : kDeviceAttribute;
+}
+
 // Size and time come from a link's target; a dangling link shows its own.
 bool FillEntry(int directory, const char* name, unsigned char type, EntryDetail detail,
                FindEntry* entry) {
@@ -91,9 +95,7 @@ bool FillEntry(int directory, const char* name, unsigned char type, EntryDetail 
   if (length >= sizeof entry->name) return false;
   memcpy(entry->name, name, length + 1);
   if (detail == kNameAndKind && type != DT_LNK && type != DT_UNKNOWN) {
-    entry->attributes = type == DT_DIR   ? kDirectoryAttribute
-                        : type == DT_REG ? kNormalAttribute
-                                         : kDeviceAttribute;
+    entry->attributes = AttributesOf(type == DT_DIR, type == DT_REG);
     entry->lastWriteTime = 0;
     entry->size = 0;
     return true;
@@ -102,9 +104,7 @@ bool FillEntry(int directory, const char* name, unsigned char type, EntryDetail 
   if (fstatat(directory, name, &info, 0) != 0 &&
       fstatat(directory, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
     return false;  // gone since the directory was read
-  entry->attributes = S_ISDIR(info.st_mode)   ? kDirectoryAttribute
-                      : S_ISREG(info.st_mode) ? kNormalAttribute
-                                              : kDeviceAttribute;
+  entry->attributes = AttributesOf(S_ISDIR(info.st_mode), S_ISREG(info.st_mode));
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->size = static_cast<uint64_t>(info.st_size);
   return true;
@@ -164,6 +164,27 @@ bool IdentityOf(int handle, DirectoryId* id) {
   if (fstat(handle, &info) != 0) return false;
   *id = DirectoryId{info.st_dev, info.st_ino};
   return true;
+}
+
+// The handle, when its identity could be read; else -1, the handle closed.
+int Identified(int handle, DirectoryId* id) {
+  if (handle >= 0 && !IdentityOf(handle, id)) {
+    close(handle);
+    return -1;
+  }
+  return handle;
+}
+
+// The handle, when it is of the directory expected; else -1, the handle
+// closed.
+int IfSameDirectory(int handle, const DirectoryId& expected) {
+  DirectoryId id;
+  handle = Identified(handle, &id);
+  if (handle >= 0 && !(id == expected)) {
+    close(handle);
+    return -1;
+  }
+  return handle;
 }
 
 int OpenDirectoryAt(int directory, const char* name, int flags = 0) {
@@ -234,22 +255,24 @@ void KeepWithinBudget() {
     CloseLevel(&gCursor.levels[gCursor.closedBelow++]);
 }
 
+// The cursor's one level: a directory reached by its path.
+void StartLevelsAt(const std::string& path, int handle, const DirectoryId& id) {
+  CloseAllLevels();
+  gCursor.path = path;
+  gCursor.levels.push_back(Level{handle, path.size(), id, false, false, nullptr});
+  gCursor.openLevels = 1;
+  gCursor.closedBelow = 1;
+  gCursor.wayLost = false;
+}
+
 bool EnterPath(const char* path) {
   if (path[0] != '/' && gCursor.path.empty()) return false;
   std::string normal =
       NormalizeLexically(path[0] == '/' ? std::string(path) : gCursor.path + "/" + path);
-  int handle = OpenPath(AT_FDCWD, normal);
   DirectoryId id;
-  if (handle < 0 || !IdentityOf(handle, &id)) {
-    if (handle >= 0) close(handle);
-    return false;
-  }
-  CloseAllLevels();
-  gCursor.path = normal;
-  gCursor.levels.push_back(Level{handle, normal.size(), id, false, false, nullptr});
-  gCursor.openLevels = 1;
-  gCursor.closedBelow = 1;
-  gCursor.wayLost = false;
+  int handle = Identified(OpenPath(AT_FDCWD, normal), &id);
+  if (handle < 0) return false;
+  StartLevelsAt(normal, handle, id);
   return true;
 }
 
@@ -264,10 +287,8 @@ bool EnterChild(const char* name) {
     viaLink = handle >= 0;
   }
   DirectoryId id;
-  if (handle < 0 || !IdentityOf(handle, &id)) {
-    if (handle >= 0) close(handle);
-    return false;
-  }
+  handle = Identified(handle, &id);
+  if (handle < 0) return false;
   if (gCursor.path != "/") gCursor.path += '/';
   gCursor.path += name;
   gCursor.levels.push_back(Level{handle, gCursor.path.size(), id, false, viaLink, nullptr});
@@ -283,23 +304,14 @@ bool ReopenLevel(size_t index) {
   Level& level = gCursor.levels[index];
   int handle = -1;
   if (index + 1 < gCursor.levels.size() && gCursor.levels[index + 1].handle >= 0)
-    handle = OpenDirectoryAt(gCursor.levels[index + 1].handle, "..");
-  DirectoryId id;
-  if (handle >= 0 && !(IdentityOf(handle, &id) && id == level.id)) {
-    close(handle);
-    handle = -1;
-  }
+    handle = IfSameDirectory(OpenDirectoryAt(gCursor.levels[index + 1].handle, ".."), level.id);
   if (handle < 0) {
     size_t open = index;
     while (gCursor.levels[open].handle < 0) --open;
     size_t from = gCursor.levels[open].pathLength;
     std::string relative = gCursor.path.substr(from, level.pathLength - from);
     if (!relative.empty() && relative[0] == '/') relative.erase(0, 1);
-    handle = OpenPath(gCursor.levels[open].handle, relative);
-    if (handle >= 0 && !(IdentityOf(handle, &id) && id == level.id)) {
-      close(handle);
-      handle = -1;
-    }
+    handle = IfSameDirectory(OpenPath(gCursor.levels[open].handle, relative), level.id);
   }
   if (handle < 0) return false;
   level.handle = handle;
@@ -509,14 +521,11 @@ size_t OpenLevelBudget() { return gCursor.levelBudget; }
 void InitCurrentDirectory() {
   size_t limit = DescriptorLimit();
   gCursor.levelBudget = std::max<size_t>(2, std::min(kMostOpenLevels, limit / 4));
-  gCursor.path = StartingDirectory();
-  int handle = OpenDirectoryAt(AT_FDCWD, ".");
+  std::string path = StartingDirectory();
   DirectoryId id;
-  if (handle < 0 || !IdentityOf(handle, &id)) {
-    if (handle >= 0) close(handle);
-    return;
-  }
-  gCursor.levels.push_back(Level{handle, gCursor.path.size(), id, false, false, nullptr});
-  gCursor.openLevels = 1;
-  gCursor.closedBelow = 1;
+  int handle = Identified(OpenDirectoryAt(AT_FDCWD, "."), &id);
+  if (handle >= 0)
+    StartLevelsAt(path, handle, id);
+  else
+    gCursor.path = path;
 }

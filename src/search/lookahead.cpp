@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -119,7 +120,7 @@ void AwaitJob(Lookahead& ahead, std::unique_lock<std::mutex>& hold, Job* job) {
 void TakeFinishedResults(size_t count, std::vector<std::unique_ptr<Job>>* results) {
   Lookahead& ahead = *gLookahead;
   std::unique_lock<std::mutex> hold(ahead.lock);
-  AwaitJob(ahead, hold, ahead.jobs[(count < ahead.jobs.size() ? count : ahead.jobs.size()) - 1].get());
+  AwaitJob(ahead, hold, ahead.jobs[std::min(count, ahead.jobs.size()) - 1].get());
   AwaitJob(ahead, hold, ahead.jobs.front().get());
   while (!ahead.jobs.empty() && ahead.jobs.front()->done) {
     results->push_back(std::move(ahead.jobs.front()));
@@ -150,12 +151,18 @@ void PrintOldestResults(size_t count) {
   for (const auto& job : results) PrintResult(*job);
 }
 
-// Whether the window has room for one more file, of a new directory or not.
-bool WindowHasRoom(bool newDirectory) {
+// Queues the job when the window has room for one more file, of a new
+// directory or not, in the same hold of the lock as the look.
+bool QueueIfThereIsRoom(std::unique_ptr<Job>* job, bool newDirectory) {
   Lookahead& ahead = *gLookahead;
   std::lock_guard<std::mutex> hold(ahead.lock);
-  return ahead.jobs.size() < kWindowFiles &&
-         (!newDirectory || ahead.directories < ahead.windowDirectories);
+  if (ahead.jobs.size() >= kWindowFiles ||
+      (newDirectory && ahead.directories >= ahead.windowDirectories))
+    return false;
+  if (ahead.jobs.empty() || ahead.jobs.back()->batch != (*job)->batch) ++ahead.directories;
+  ahead.jobs.push_back(std::move(*job));
+  WakeWorkersFor(ahead, kWakeAfterFiles);
+  return true;
 }
 
 }  // namespace
@@ -190,12 +197,8 @@ void QueueContentTest(const FindEntry& entry) {
     ahead.filling->directory = ShareCurrentDirectory();
     ahead.filling->header = gListing.pendingHeader;
   }
-  while (!WindowHasRoom(newDirectory)) PrintOldestResults(kResultsAwaited);
   std::unique_ptr<Job> job(new Job{entry, ahead.filling, {false}, false});
-  std::lock_guard<std::mutex> hold(ahead.lock);
-  if (ahead.jobs.empty() || ahead.jobs.back()->batch != ahead.filling) ++ahead.directories;
-  ahead.jobs.push_back(std::move(job));
-  WakeWorkersFor(ahead, kWakeAfterFiles);
+  while (!QueueIfThereIsRoom(&job, newDirectory)) PrintOldestResults(kResultsAwaited);
 }
 
 void EndContentDirectory() {
