@@ -1,7 +1,5 @@
 #include "output/listing.h"
 
-#include <inttypes.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "common/records.h"
@@ -41,19 +39,59 @@ void ReplaceControlBytes(char* text) {
   *shown = '\0';
 }
 
-void FormatEntryLine(const FindEntry& entry, const CalendarTime& local,
-                     char line[kEntryLineSize]) {
+namespace {
+
+// The value's decimal digits, at least minDigits of them, right-aligned in
+// width columns; a wider value takes the columns it needs.
+char* PutNumber(char* out, uint64_t value, int width, int minDigits) {
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (count < minDigits) digits[count++] = '0';
+  for (int pad = width - count; pad > 0; --pad) *out++ = ' ';
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+char* PutText(char* out, const char* text, size_t length) {
+  memcpy(out, text, length);
+  return out + length;
+}
+
+}  // namespace
+
+// Laid out by hand: this runs once per listed entry, and a general
+// formatter costs more than the walk's own work.
+size_t FormatEntryLine(const FindEntry& entry, const CalendarTime& local,
+                       char line[kEntryLineSize]) {
   char name[kNameColumns + 1];
   PrepareNameField(entry.name, name);
+  size_t nameLength = strlen(name);
+  char* out = PutText(line, "   ", 3);
+  out = PutText(out, name, nameLength);
+  memset(out, ' ', kNameColumns - nameLength);
+  out += kNameColumns - nameLength;
   // Sizes up to 9 TB fill the 13 columns; a larger one widens the line
   // rather than losing digits.
-  char size[24];
   if (entry.attributes & kDirectoryAttribute)
-    snprintf(size, sizeof size, "%13s", "<DIR>");
+    out = PutText(out, "        <DIR>", 13);
   else
-    snprintf(size, sizeof size, "%13" PRIu64, entry.size);
-  snprintf(line, kEntryLineSize, "   %-35s%s%7u-%.2u-%.2u%5.2u:%.2u:%.2u\n", name, size,
-           local.year, local.month, local.day, local.hour, local.minute, local.second);
+    out = PutNumber(out, entry.size, 13, 1);
+  out = PutNumber(out, local.year, 7, 1);
+  *out++ = '-';
+  out = PutNumber(out, local.month, 0, 2);
+  *out++ = '-';
+  out = PutNumber(out, local.day, 0, 2);
+  out = PutNumber(out, local.hour, 5, 2);
+  *out++ = ':';
+  out = PutNumber(out, local.minute, 0, 2);
+  *out++ = ':';
+  out = PutNumber(out, local.second, 0, 2);
+  *out++ = '\n';
+  return static_cast<size_t>(out - line);
 }
 
 void PrintEntry(const FindEntry& entry) {
@@ -61,7 +99,8 @@ void PrintEntry(const FindEntry& entry) {
     ReplaceControlBytes(gListing.pendingHeader);
     size_t length = strlen(gListing.pendingHeader);
     MakeRoomForLine(length);
-    Print("%s\n", gListing.pendingHeader);
+    PrintText(gListing.pendingHeader, length);
+    PrintText("\n", 1);
     gListing.pendingHeader[0] = '\0';
     PageTick(length);
   }
@@ -69,9 +108,8 @@ void PrintEntry(const FindEntry& entry) {
   CalendarTime local;
   LastWriteToLocal(entry.lastWriteTime, &local);
   char line[kEntryLineSize];
-  FormatEntryLine(entry, local, line);
-  size_t length = strlen(line) - 1;  // without its newline
+  size_t length = FormatEntryLine(entry, local, line) - 1;  // without its newline
   MakeRoomForLine(length);
-  Print("%s", line);
+  PrintText(line, length + 1);
   PageTick(length);
 }

@@ -9,9 +9,10 @@
 // value, so no value can cut a line short.
 const int kEntryLineSize = 128;
 
-// Lays out an entry's line: name, size or "<DIR>", local date and time.
-void FormatEntryLine(const FindEntry& entry, const CalendarTime& local,
-                     char line[kEntryLineSize]);
+// Lays out an entry's line: name, size or "<DIR>", local date and time,
+// and a newline; gives its length.
+size_t FormatEntryLine(const FindEntry& entry, const CalendarTime& local,
+                       char line[kEntryLineSize]);
 
 // Prints the pending header if there is one, then the entry's line, and
 // counts the entry.

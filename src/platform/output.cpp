@@ -11,14 +11,15 @@ namespace {
 
 struct OutputState {
   bool toConsole;
+  char buffer[1 << 16];  // a runtime may ignore the size of a buffer it allocates
 };
-OutputState gOutput = {false};
+OutputState gOutput;
 
 }  // namespace
 
 void InitOutput() {
   gOutput.toConsole = StandardOutputIsConsole();
-  if (!gOutput.toConsole) setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  if (!gOutput.toConsole) setvbuf(stdout, gOutput.buffer, _IOFBF, sizeof gOutput.buffer);
 }
 
 // Some runtimes report a failed flush as a success and mark only the
@@ -30,6 +31,12 @@ void Print(const char* format, ...) {
   va_end(args);
   if (result >= 0 && gOutput.toConsole) result = fflush(stdout);
   if (result < 0 || ferror(stdout)) FailOutput(errno);
+}
+
+void PrintText(const char* text, size_t length) {
+  bool written = fwrite(text, 1, length, stdout) == length;
+  if (written && gOutput.toConsole) written = fflush(stdout) == 0;
+  if (!written || ferror(stdout)) FailOutput(errno);
 }
 
 void EndProcess(int status) {

@@ -2,12 +2,16 @@
 #ifndef TROVIX_PLATFORM_OUTPUT_H_
 #define TROVIX_PLATFORM_OUTPUT_H_
 
+#include <stddef.h>
+
 // One formatted print to standard output; on a console it is shown at once.
 void Print(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+// The same for text already laid out.
+void PrintText(const char* text, size_t length);
 // Flushes standard output and ends the process with the status.
 [[noreturn]] void EndProcess(int status);
 
