@@ -146,13 +146,21 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
   }
 }
 
+// Sorting a large directory compares many names that share a prefix: the
+// bytes are compared as they are until the first difference, and the first
+// difference also settles a tie between names that differ only in case.
 bool NameSortsBefore(const char* left, const char* right) {
   const unsigned char* l = reinterpret_cast<const unsigned char*>(left);
   const unsigned char* r = reinterpret_cast<const unsigned char*>(right);
-  for (size_t i = 0;; ++i) {
+  size_t i = 0;
+  while (l[i] == r[i]) {
+    if (l[i] == 0) return false;
+    ++i;
+  }
+  bool beforeAsBytes = l[i] < r[i];
+  for (;; ++i) {
     unsigned char a = UpperAscii(l[i]), b = UpperAscii(r[i]);
     if (a != b) return a < b;
-    if (a == 0) break;
+    if (a == 0) return beforeAsBytes;
   }
-  return strcmp(left, right) < 0;
 }
