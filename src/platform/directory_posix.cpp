@@ -17,9 +17,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/directory_posix.h"
@@ -119,14 +119,68 @@ struct DirectoryId {
   bool operator==(const DirectoryId& other) const {
     return device == other.device && inode == other.inode;
   }
-};
-
-struct DirectoryIdHash {
-  size_t operator()(const DirectoryId& id) const {
-    return std::hash<uint64_t>()(static_cast<uint64_t>(id.inode) * 0x9E3779B97F4A7C15ULL ^
-                                 static_cast<uint64_t>(id.device));
+  bool operator<(const DirectoryId& other) const {
+    return device != other.device ? device < other.device : inode < other.inode;
   }
 };
+
+// The directories walked so far; a run may walk millions.  Most share a
+// few devices, so an identity packs into 8 bytes of an open-addressed
+// table: the device's place in a short list and an inode below 2^48.  The
+// rare identity that does not fit goes to a plain set.
+struct WalkedSet {
+  std::vector<dev_t> devices;
+  size_t lastDevice = 0;          // where the previous lookup found its device
+  std::vector<uint64_t> slots;    // a power of two of them; 0 where unused
+  size_t count = 0;
+  std::set<DirectoryId> unpacked;
+};
+
+const uint64_t kInodeBits = 48;
+const size_t kMostPackedDevices = 0xfffe;
+
+// 0 when the identity does not pack; never 0 otherwise.
+uint64_t PackedId(WalkedSet* set, const DirectoryId& id) {
+  if (static_cast<uint64_t>(id.inode) >> kInodeBits != 0) return 0;
+  size_t index = set->lastDevice;
+  if (index >= set->devices.size() || set->devices[index] != id.device) {
+    index = std::find(set->devices.begin(), set->devices.end(), id.device) - set->devices.begin();
+    if (index == set->devices.size()) {
+      if (index == kMostPackedDevices) return 0;
+      set->devices.push_back(id.device);
+    }
+    set->lastDevice = index;
+  }
+  return (static_cast<uint64_t>(index + 1) << kInodeBits) | static_cast<uint64_t>(id.inode);
+}
+
+size_t SlotOf(const std::vector<uint64_t>& slots, uint64_t key) {
+  size_t mask = slots.size() - 1;
+  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+  while (slots[slot] != 0 && slots[slot] != key) slot = (slot + 1) & mask;
+  return slot;
+}
+
+void GrowWalkedSet(WalkedSet* set) {
+  std::vector<uint64_t> old(set->slots.empty() ? 64 : set->slots.size() * 2, 0);
+  old.swap(set->slots);
+  for (uint64_t key : old)
+    if (key != 0) set->slots[SlotOf(set->slots, key)] = key;
+}
+
+// False when the directory is in the set already.
+bool AddToWalkedSet(WalkedSet* set, const DirectoryId& id) {
+  uint64_t key = PackedId(set, id);
+  if (key == 0) return set->unpacked.insert(id).second;
+  if ((set->count + 1) * 4 > set->slots.size() * 3) GrowWalkedSet(set);
+  uint64_t& slot = set->slots[SlotOf(set->slots, key)];
+  if (slot == key) return false;
+  slot = key;
+  ++set->count;
+  return true;
+}
+
+bool WalkedNone(const WalkedSet& set) { return set.count == 0 && set.unpacked.empty(); }
 
 // One directory on the way from the last directory entered by path down to
 // the current one.
@@ -152,7 +206,7 @@ struct Cursor {
   // Set when a step up could not get back to the directory it left for:
   // nothing more is read or entered until a path is entered again.
   bool wayLost;
-  std::unordered_set<DirectoryId, DirectoryIdHash> walked;
+  WalkedSet walked;
   DirectoryId treeRoot;  // the first directory claimed
   std::unordered_map<dev_t, bool> pseudoDevices;
   size_t levelBudget = kMostOpenLevels;
@@ -466,7 +520,7 @@ bool SetCurrentDir(const char* path) {
   if (!path || !*path) return false;
   // "\" is the root only as a start path: once a walk has begun, every
   // name is a subdirectory's, and here a directory may be called "\".
-  if (strcmp(path, "\\") == 0 && gCursor.walked.empty()) return EnterPath("/");
+  if (strcmp(path, "\\") == 0 && WalkedNone(gCursor.walked)) return EnterPath("/");
   if (strcmp(path, "..") == 0) return LeaveToParent();
   if (IsBareName(path) && !gCursor.levels.empty()) return EnterChild(path);
   return EnterPath(path);
@@ -488,14 +542,14 @@ bool ClaimCurrentDirectory() {
   Level& here = gCursor.levels.back();
   if (here.handle < 0) return false;
   here.pseudo = IsPseudo(here);
-  if (gCursor.walked.empty()) {
+  if (WalkedNone(gCursor.walked)) {
     gCursor.treeRoot = here.id;
   } else {
     size_t depth = gCursor.levels.size();
     if (here.pseudo && depth >= 2 && !gCursor.levels[depth - 2].pseudo) return false;
     if (here.viaLink && IsInsideTree(here.handle)) return false;
   }
-  return gCursor.walked.insert(here.id).second;
+  return AddToWalkedSet(&gCursor.walked, here.id);
 }
 
 namespace {
