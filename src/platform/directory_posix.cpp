@@ -43,7 +43,8 @@ namespace {
 // One directory read once: its names in NTFS order with their d_type.
 struct Listing {
   struct Slot {
-    uint32_t offset;  // into names
+    uint64_t sortPrefix;  // most comparisons end here, without reading names
+    uint32_t offset;      // into names
     unsigned char type;
   };
   std::string names;  // every name followed by a NUL
@@ -72,13 +73,15 @@ std::shared_ptr<const Listing> ReadListing(int handle) {
       const dirent64* item = reinterpret_cast<const dirent64*>(buffer + at);
       at += item->d_reclen;
       if (IsDotName(item->d_name)) continue;
-      listing->slots.push_back({static_cast<uint32_t>(listing->names.size()), item->d_type});
+      listing->slots.push_back({NameSortPrefix(item->d_name),
+                                static_cast<uint32_t>(listing->names.size()), item->d_type});
       listing->names.append(item->d_name, strlen(item->d_name) + 1);
     }
   }
   const char* base = listing->names.data();
   std::sort(listing->slots.begin(), listing->slots.end(),
             [base](const Listing::Slot& a, const Listing::Slot& b) {
+              if (a.sortPrefix != b.sortPrefix) return a.sortPrefix < b.sortPrefix;
               return NameSortsBefore(base + a.offset, base + b.offset);
             });
   return listing;

@@ -164,3 +164,12 @@ bool NameSortsBefore(const char* left, const char* right) {
     if (a == 0) return beforeAsBytes;
   }
 }
+
+uint64_t NameSortPrefix(const char* name) {
+  uint64_t prefix = 0;
+  for (int i = 0; i < 8; ++i) {
+    unsigned char c = *name ? UpperAscii(static_cast<unsigned char>(*name++)) : 0;
+    prefix = prefix << 8 | c;
+  }
+  return prefix;
+}

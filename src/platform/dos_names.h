@@ -4,6 +4,8 @@
 #ifndef TROVIX_PLATFORM_DOS_NAMES_H_
 #define TROVIX_PLATFORM_DOS_NAMES_H_
 
+#include <stdint.h>
+
 #include <vector>
 
 // Most patterns a user types have a shape that needs no simulation.
@@ -38,5 +40,10 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name);
 // NTFS order: bytes compared with a-z upper-cased, ties broken by the raw
 // bytes.
 bool NameSortsBefore(const char* left, const char* right);
+
+// A name's first eight bytes as NameSortsBefore weighs them, as one number:
+// names whose numbers differ sort as their numbers do, and only names with
+// equal numbers need the whole comparison.
+uint64_t NameSortPrefix(const char* name);
 
 #endif  // TROVIX_PLATFORM_DOS_NAMES_H_
