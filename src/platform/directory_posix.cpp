@@ -130,11 +130,21 @@ struct DirectoryId {
 // The directories walked so far; a run may walk millions.  Most share a
 // few devices, so an identity packs into 8 bytes of an open-addressed
 // table: the device's place in a short list and an inode below 2^48.  The
-// rare identity that does not fit goes to a plain set.
+// rare identity that does not fit goes to a plain set.  The table is split
+// in parts that grow one at a time, so a growing part's old and new slots
+// are never the size of the whole.
+const int kWalkedPartBits = 6;
+const size_t kWalkedParts = size_t{1} << kWalkedPartBits;
+
+struct WalkedPart {
+  std::vector<uint64_t> slots;  // a power of two of them; 0 where unused
+  size_t count = 0;
+};
+
 struct WalkedSet {
   std::vector<dev_t> devices;
-  size_t lastDevice = 0;          // where the previous lookup found its device
-  std::vector<uint64_t> slots;    // a power of two of them; 0 where unused
+  size_t lastDevice = 0;  // where the previous lookup found its device
+  WalkedPart parts[kWalkedParts];
   size_t count = 0;
   std::set<DirectoryId> unpacked;
 };
@@ -157,33 +167,41 @@ uint64_t PackedId(WalkedSet* set, const DirectoryId& id) {
   return (static_cast<uint64_t>(index + 1) << kInodeBits) | static_cast<uint64_t>(id.inode);
 }
 
+uint64_t Scrambled(uint64_t key) { return key * 0x9E3779B97F4A7C15ULL; }
+
+// The top bits of the scrambled key choose the part, lower ones the slot.
 size_t SlotOf(const std::vector<uint64_t>& slots, uint64_t key) {
   size_t mask = slots.size() - 1;
-  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 20) & mask;
+  size_t slot = static_cast<size_t>(Scrambled(key) >> 20) & mask;
   while (slots[slot] != 0 && slots[slot] != key) slot = (slot + 1) & mask;
   return slot;
 }
 
-void GrowWalkedSet(WalkedSet* set) {
-  std::vector<uint64_t> old(set->slots.empty() ? 64 : set->slots.size() * 2, 0);
-  old.swap(set->slots);
+void GrowPart(WalkedPart* part) {
+  std::vector<uint64_t> old(part->slots.empty() ? 16 : part->slots.size() * 2, 0);
+  old.swap(part->slots);
   for (uint64_t key : old)
-    if (key != 0) set->slots[SlotOf(set->slots, key)] = key;
+    if (key != 0) part->slots[SlotOf(part->slots, key)] = key;
 }
 
 // False when the directory is in the set already.
 bool AddToWalkedSet(WalkedSet* set, const DirectoryId& id) {
   uint64_t key = PackedId(set, id);
-  if (key == 0) return set->unpacked.insert(id).second;
-  if ((set->count + 1) * 4 > set->slots.size() * 3) GrowWalkedSet(set);
-  uint64_t& slot = set->slots[SlotOf(set->slots, key)];
-  if (slot == key) return false;
-  slot = key;
+  if (key == 0) {
+    if (!set->unpacked.insert(id).second) return false;
+  } else {
+    WalkedPart& part = set->parts[Scrambled(key) >> (64 - kWalkedPartBits)];
+    if ((part.count + 1) * 4 > part.slots.size() * 3) GrowPart(&part);
+    uint64_t& slot = part.slots[SlotOf(part.slots, key)];
+    if (slot == key) return false;
+    slot = key;
+    ++part.count;
+  }
   ++set->count;
   return true;
 }
 
-bool WalkedNone(const WalkedSet& set) { return set.count == 0 && set.unpacked.empty(); }
+bool WalkedNone(const WalkedSet& set) { return set.count == 0; }
 
 // One directory on the way from the last directory entered by path down to
 // the current one.

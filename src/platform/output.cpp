@@ -11,7 +11,7 @@ namespace {
 
 struct OutputState {
   bool toConsole;
-  char buffer[1 << 16];  // a runtime may ignore the size of a buffer it allocates
+  char buffer[1 << 14];  // a runtime may ignore the size of a buffer it allocates
 };
 OutputState gOutput;
 
