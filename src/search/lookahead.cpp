@@ -24,8 +24,8 @@ namespace {
 const int kMaxWorkers = 16;
 // How far the tests may run ahead of the listing: files, and directories
 // whose handles their files hold.
-const size_t kWindowFiles = 256;
-const size_t kMostWindowDirectories = 16;
+const size_t kWindowFiles = 1024;
+const size_t kMostWindowDirectories = 64;
 
 // The queued entries of one directory share its handle and header.
 struct Batch {
