@@ -29,6 +29,18 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
 // walk's own handles, for work done ahead of it.
 size_t HandlesToSpare();
 
+// Which file an open handle reads, its size when opened, and whether
+// another name may lead to the same file: it has hard links, or a symbolic
+// link led to it.
+struct FileIdentity {
+  uint64_t volume;
+  uint64_t file;
+  uint64_t size;
+  bool hasOtherNames;
+};
+// False when the platform cannot tell.
+bool IdentifyFile(FileHandle file, FileIdentity* identity);
+
 // Gives the bytes read, 0 at the end of the file or on failure.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);

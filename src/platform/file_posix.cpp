@@ -14,6 +14,7 @@ struct OpenFile {
   off_t size;
   off_t consumed;
   bool ended;
+  FileIdentity identity;
 };
 
 struct SharedDirectory {
@@ -24,14 +25,27 @@ namespace {
 
 OpenFile* FileOf(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
 
+int OpenUninterrupted(int directory, const char* name, int flags) {
+  int fd;
+  do {
+    fd = openat(directory, name, flags);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
 FileHandle OpenEntryAt(int directory, FindEntry* entry) {
   // Opening a device can block or act, and a FIFO or socket holds no
   // content; the enumeration has already told them apart.
   if (entry->attributes != kNormalAttribute) return kNoFile;
-  int fd;
-  do {
-    fd = openat(directory, entry->name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  // A symbolic link is opened a second time, following it, so that its
+  // file is known to have another name.
+  const int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  bool throughLink = false;
+  int fd = OpenUninterrupted(directory, entry->name, kFlags | O_NOFOLLOW);
+  if (fd < 0 && errno == ELOOP) {
+    throughLink = true;
+    fd = OpenUninterrupted(directory, entry->name, kFlags);
+  }
   if (fd < 0) return kNoFile;
   // The name may have been replaced since the directory was read.
   struct stat info;
@@ -41,7 +55,9 @@ FileHandle OpenEntryAt(int directory, FindEntry* entry) {
   }
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->size = static_cast<uint64_t>(info.st_size);
-  return reinterpret_cast<FileHandle>(new OpenFile{fd, info.st_size, 0, false});
+  FileIdentity identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                           entry->size, throughLink || info.st_nlink > 1};
+  return reinterpret_cast<FileHandle>(new OpenFile{fd, info.st_size, 0, false, identity});
 }
 
 }  // namespace
@@ -71,6 +87,11 @@ size_t HandlesToSpare() {
   if (limit == SIZE_MAX) return SIZE_MAX;
   size_t kept = kKept + OpenLevelBudget();
   return limit > kept ? limit - kept : 0;
+}
+
+bool IdentifyFile(FileHandle file, FileIdentity* identity) {
+  *identity = FileOf(file)->identity;
+  return true;
 }
 
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {

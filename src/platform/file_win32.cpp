@@ -36,6 +36,16 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
 // A process may hold handles by the thousand.
 size_t HandlesToSpare() { return SIZE_MAX; }
 
+bool IdentifyFile(FileHandle file, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &info)) return false;
+  *identity = FileIdentity{info.dwVolumeSerialNumber,
+                           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+                           (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                           info.nNumberOfLinks > 1};
+  return true;
+}
+
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
   DWORD got = 0;
   if (!ReadFile(reinterpret_cast<HANDLE>(file), block, static_cast<DWORD>(size), &got, nullptr))

@@ -13,8 +13,8 @@ void PrepareFoldedText();
 
 // True when the open file's bytes hold the run's search text: searchText
 // with "/C", foldedText compared with folded bytes with "/I".  Reads front
-// to back and stops at the first occurrence.  Each thread brings its own
-// stream.
+// to back and stops at the first occurrence.  A file that another name led
+// to before is not read again.  Each thread brings its own stream.
 bool FileContainsText(FileHandle file, TextStream* stream);
 
 // Opens the entry, and lists it when its bytes hold the search text.
