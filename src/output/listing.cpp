@@ -99,8 +99,7 @@ void PrintEntry(const FindEntry& entry) {
     ReplaceControlBytes(gListing.pendingHeader);
     size_t length = strlen(gListing.pendingHeader);
     MakeRoomForLine(length);
-    PrintText(gListing.pendingHeader, length);
-    PrintText("\n", 1);
+    Print("%s\n", gListing.pendingHeader);
     gListing.pendingHeader[0] = '\0';
     PageTick(length);
   }

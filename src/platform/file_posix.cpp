@@ -6,13 +6,13 @@
 #include "platform/directory_posix.h"
 #include "platform/file.h"
 
-// An open file and its size when opened.  A read that comes back short
-// once that size is reached has met the end of the file, so the read that
-// would give 0 to say so is spared: most files searched fit in one block.
+// An open file; its identity holds its size when opened.  A read that
+// comes back short once that size is reached has met the end of the file,
+// so the read that would give 0 to say so is spared: most files searched
+// fit in one block.
 struct OpenFile {
   int fd;
-  off_t size;
-  off_t consumed;
+  uint64_t consumed;
   bool ended;
   FileIdentity identity;
 };
@@ -57,7 +57,7 @@ FileHandle OpenEntryAt(int directory, FindEntry* entry) {
   entry->size = static_cast<uint64_t>(info.st_size);
   FileIdentity identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
                            entry->size, throughLink || info.st_nlink > 1};
-  return reinterpret_cast<FileHandle>(new OpenFile{fd, info.st_size, 0, false, identity});
+  return reinterpret_cast<FileHandle>(new OpenFile{fd, 0, false, identity});
 }
 
 }  // namespace
@@ -102,10 +102,11 @@ size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
     got = read(open->fd, block, size);
   } while (got < 0 && errno == EINTR);
   if (got < 0) return 0;
-  open->consumed += got;
+  open->consumed += static_cast<uint64_t>(got);
   // A size of 0 is what kernel files such as /proc/kallsyms report, and
   // they hand out a page at a time: only a read of nothing ends them.
-  open->ended = static_cast<size_t>(got) < size && open->size > 0 && open->consumed >= open->size;
+  uint64_t opened = open->identity.size;
+  open->ended = static_cast<size_t>(got) < size && opened > 0 && open->consumed >= opened;
   return static_cast<size_t>(got);
 }
 
