@@ -33,19 +33,23 @@ const int kFollowingByteWaitMs = 100;
 const int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 const int kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
 
-// The terminal a key wait has switched to key-at-a-time mode, or -1, and the
-// mode to give back.  The signal handler reads them.
-volatile sig_atomic_t gSwitchedTerminal = -1;
-struct termios gSavedMode;
-struct sigaction gPreviousActions[kEndingSignalCount];
-bool gHandlerInstalled[kEndingSignalCount];
+// A key wait's hold on the terminal: the terminal it has switched to
+// key-at-a-time mode, or -1, and the mode to give back, which the signal
+// handler reads, and the handlers it put in place of the previous ones.
+struct KeyModeHold {
+  volatile sig_atomic_t switchedTerminal;
+  struct termios savedMode;
+  struct sigaction previousActions[kEndingSignalCount];
+  bool handlerInstalled[kEndingSignalCount];
+};
+KeyModeHold gKeyMode = {-1, {}, {}, {}};
 
 // Gives the terminal its mode back, then lets the signal end the process as
 // it would have: the handler was installed to run once, so the default
 // action is in place again and the signal is not blocked.
 void RestoreTerminalAndEnd(int signal) {
-  int terminal = gSwitchedTerminal;
-  if (terminal >= 0) tcsetattr(terminal, TCSANOW, &gSavedMode);
+  int terminal = gKeyMode.switchedTerminal;
+  if (terminal >= 0) tcsetattr(terminal, TCSANOW, &gKeyMode.savedMode);
   raise(signal);
 }
 
@@ -56,15 +60,15 @@ void InstallEndingHandlers() {
   sigemptyset(&action.sa_mask);
   for (int i = 0; i < kEndingSignalCount; ++i) {
     // A signal the process was told to ignore (nohup) stays ignored.
-    gHandlerInstalled[i] = sigaction(kEndingSignals[i], nullptr, &gPreviousActions[i]) == 0 &&
-                           gPreviousActions[i].sa_handler != SIG_IGN &&
+    gKeyMode.handlerInstalled[i] = sigaction(kEndingSignals[i], nullptr, &gKeyMode.previousActions[i]) == 0 &&
+                           gKeyMode.previousActions[i].sa_handler != SIG_IGN &&
                            sigaction(kEndingSignals[i], &action, nullptr) == 0;
   }
 }
 
 void RemoveEndingHandlers() {
   for (int i = 0; i < kEndingSignalCount; ++i) {
-    if (gHandlerInstalled[i]) sigaction(kEndingSignals[i], &gPreviousActions[i], nullptr);
+    if (gKeyMode.handlerInstalled[i]) sigaction(kEndingSignals[i], &gKeyMode.previousActions[i], nullptr);
   }
 }
 
@@ -72,22 +76,22 @@ void RemoveEndingHandlers() {
 // raise signals or stop the output (Ctrl+C, Ctrl+Z, Ctrl+S...) arrive as
 // keys.  The saved mode is in place before the handlers can need it.
 bool SwitchToKeyMode(int terminal) {
-  if (tcgetattr(terminal, &gSavedMode) != 0) return false;
-  struct termios keyMode = gSavedMode;
+  if (tcgetattr(terminal, &gKeyMode.savedMode) != 0) return false;
+  struct termios keyMode = gKeyMode.savedMode;
   keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
   keyMode.c_iflag &= ~static_cast<tcflag_t>(IXON);
   keyMode.c_cc[VMIN] = 1;
   keyMode.c_cc[VTIME] = 0;
   InstallEndingHandlers();
-  gSwitchedTerminal = terminal;
+  gKeyMode.switchedTerminal = terminal;
   // TCSANOW keeps keys typed ahead during the listing for this read.
   tcsetattr(terminal, TCSANOW, &keyMode);
   return true;
 }
 
 void RestoreMode(int terminal) {
-  tcsetattr(terminal, TCSANOW, &gSavedMode);
-  gSwitchedTerminal = -1;
+  tcsetattr(terminal, TCSANOW, &gKeyMode.savedMode);
+  gKeyMode.switchedTerminal = -1;
   RemoveEndingHandlers();
 }
 

@@ -22,8 +22,14 @@ namespace {
 // ---------------------------------------------------------------------------
 // Paths
 
+typedef std::tuple<DWORD, DWORD, DWORD> DirectoryId;  // volume serial, file index
+
 struct Cursor {
   std::string path;  // the current directory's full path
+  std::set<DirectoryId> walked;
+  // The start directory's final path, with every link resolved, once the
+  // walk has claimed it.
+  std::wstring treeRoot;
 };
 Cursor gCursor;
 
@@ -127,12 +133,6 @@ std::string FullPathOf(const char* path) {
 // ---------------------------------------------------------------------------
 // Directory identity, for the once-per-run rule
 
-typedef std::tuple<DWORD, DWORD, DWORD> DirectoryId;  // volume serial, file index
-
-std::set<DirectoryId> gWalked;
-// The start directory's final path, with every link resolved, once the
-// walk has claimed it.
-std::wstring gTreeRoot;
 
 HANDLE OpenDirectory(const std::string& fullPath) {
   return CreateFileW(ExtendedPath(fullPath).c_str(), FILE_READ_ATTRIBUTES,
@@ -224,13 +224,13 @@ bool IsLink(const std::string& fullPath) {
 }
 
 bool IsInsideTree(const std::wstring& path) {
-  if (gTreeRoot.empty() || path.empty()) return false;
-  if (CompareStringOrdinal(path.c_str(), static_cast<int>(std::min(path.size(), gTreeRoot.size())),
-                           gTreeRoot.c_str(), static_cast<int>(gTreeRoot.size()), TRUE) !=
+  if (gCursor.treeRoot.empty() || path.empty()) return false;
+  if (CompareStringOrdinal(path.c_str(), static_cast<int>(std::min(path.size(), gCursor.treeRoot.size())),
+                           gCursor.treeRoot.c_str(), static_cast<int>(gCursor.treeRoot.size()), TRUE) !=
       CSTR_EQUAL)
     return false;
-  return path.size() == gTreeRoot.size() || gTreeRoot.back() == L'\\' ||
-         path[gTreeRoot.size()] == L'\\';
+  return path.size() == gCursor.treeRoot.size() || gCursor.treeRoot.back() == L'\\' ||
+         path[gCursor.treeRoot.size()] == L'\\';
 }
 
 }  // namespace
@@ -244,14 +244,14 @@ bool ClaimCurrentDirectory() {
   BY_HANDLE_FILE_INFORMATION info;
   bool known = GetFileInformationByHandle(handle, &info) != 0;
   bool refused = false;
-  if (gWalked.empty())
-    gTreeRoot = FinalPathOf(handle);
+  if (gCursor.walked.empty())
+    gCursor.treeRoot = FinalPathOf(handle);
   else if (known && IsLink(gCursor.path))
     refused = IsInsideTree(FinalPathOf(handle));
   CloseHandle(handle);
   if (!known) return true;
   DirectoryId id(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
-  return !refused && gWalked.insert(id).second;
+  return !refused && gCursor.walked.insert(id).second;
 }
 
 // ---------------------------------------------------------------------------

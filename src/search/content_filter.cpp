@@ -13,13 +13,6 @@
 
 namespace {
 
-// Planned once the settings are final and read by every thread; never
-// freed, so a worker still searching when the process ends finds it whole.
-const TextPlan* gPlan = nullptr;
-// The window of the main thread's searches, one buffer reused for every
-// file of the run.
-TextStream gStream;
-
 // The answers for files that other names lead to, and for large files,
 // once searched, so that such a file reached again, through a link or by
 // another hard link, is not read again: a library and the links to it are
@@ -54,7 +47,17 @@ struct SearchedFiles {
   std::unordered_map<FileKey, Answer, FileKeyHash> answers;
   std::atomic<bool> any{false};  // read without the lock, so most runs never take it
 };
-SearchedFiles* gSearched = new SearchedFiles;  // never freed, like gPlan
+
+// The filter's state for the run, shared by every thread; never freed, so a
+// worker still searching when the process ends finds it whole.
+struct ContentFilter {
+  const TextPlan* plan = nullptr;  // planned once the settings are final
+  // The window of the main thread's searches, one buffer reused for every
+  // file of the run.
+  TextStream mainStream;
+  SearchedFiles searched;
+};
+ContentFilter* gFilter = new ContentFilter;
 
 bool IsWorthRemembering(const FileIdentity& identity) {
   return identity.hasOtherNames || identity.size >= kLargeFile;
@@ -64,7 +67,7 @@ bool IsWorthRemembering(const FileIdentity& identity) {
 // reads the file.  Otherwise kUnknown, and a file worth remembering is
 // marked as this thread's to read and settle.
 Answer ClaimFile(const FileKey& key, bool worthRemembering) {
-  SearchedFiles& searched = *gSearched;
+  SearchedFiles& searched = gFilter->searched;
   if (!worthRemembering && !searched.any.load(std::memory_order_acquire)) return kUnknown;
   std::unique_lock<std::mutex> hold(searched.lock);
   for (;;) {
@@ -81,7 +84,7 @@ Answer ClaimFile(const FileKey& key, bool worthRemembering) {
 }
 
 void SettleFile(const FileKey& key, bool holds) {
-  SearchedFiles& searched = *gSearched;
+  SearchedFiles& searched = gFilter->searched;
   {
     std::lock_guard<std::mutex> hold(searched.lock);
     auto claimed = searched.answers.find(key);
@@ -113,13 +116,13 @@ void PrepareFoldedText() {
   TextPlan* plan = new TextPlan;
   PlanTextSearch(reinterpret_cast<const unsigned char*>(text), strlen(text),
                  gSettings.caseInsensitive, plan);
-  gPlan = plan;
+  gFilter->plan = plan;
 }
 
 // The empty text is held by every file, an empty one too, so nothing
 // needs to be read for it.
 bool FileContainsText(FileHandle file, TextStream* stream) {
-  const TextPlan& plan = *gPlan;
+  const TextPlan& plan = *gFilter->plan;
   if (plan.length == 0) return true;
   FileIdentity identity;
   if (!IdentifyFile(file, &identity)) return ReadUntilText(plan, file, stream);
@@ -136,6 +139,6 @@ void PrintEntryIfItContainsText(const FindEntry& entry) {
   FindEntry opened = entry;
   FileHandle file = OpenEntryForReading(&opened);
   if (file == kNoFile) return;
-  if (FileContainsText(file, &gStream)) PrintEntry(opened);
+  if (FileContainsText(file, &gFilter->mainStream)) PrintEntry(opened);
   CloseFile(file);
 }
