@@ -60,15 +60,17 @@ void InstallEndingHandlers() {
   sigemptyset(&action.sa_mask);
   for (int i = 0; i < kEndingSignalCount; ++i) {
     // A signal the process was told to ignore (nohup) stays ignored.
-    gKeyMode.handlerInstalled[i] = sigaction(kEndingSignals[i], nullptr, &gKeyMode.previousActions[i]) == 0 &&
-                           gKeyMode.previousActions[i].sa_handler != SIG_IGN &&
-                           sigaction(kEndingSignals[i], &action, nullptr) == 0;
+    struct sigaction& previous = gKeyMode.previousActions[i];
+    gKeyMode.handlerInstalled[i] = sigaction(kEndingSignals[i], nullptr, &previous) == 0 &&
+                                   previous.sa_handler != SIG_IGN &&
+                                   sigaction(kEndingSignals[i], &action, nullptr) == 0;
   }
 }
 
 void RemoveEndingHandlers() {
   for (int i = 0; i < kEndingSignalCount; ++i) {
-    if (gKeyMode.handlerInstalled[i]) sigaction(kEndingSignals[i], &gKeyMode.previousActions[i], nullptr);
+    if (gKeyMode.handlerInstalled[i])
+      sigaction(kEndingSignals[i], &gKeyMode.previousActions[i], nullptr);
   }
 }
 

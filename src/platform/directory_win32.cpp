@@ -133,7 +133,6 @@ std::string FullPathOf(const char* path) {
 // ---------------------------------------------------------------------------
 // Directory identity, for the once-per-run rule
 
-
 HANDLE OpenDirectory(const std::string& fullPath) {
   return CreateFileW(ExtendedPath(fullPath).c_str(), FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -224,13 +223,12 @@ bool IsLink(const std::string& fullPath) {
 }
 
 bool IsInsideTree(const std::wstring& path) {
-  if (gCursor.treeRoot.empty() || path.empty()) return false;
-  if (CompareStringOrdinal(path.c_str(), static_cast<int>(std::min(path.size(), gCursor.treeRoot.size())),
-                           gCursor.treeRoot.c_str(), static_cast<int>(gCursor.treeRoot.size()), TRUE) !=
-      CSTR_EQUAL)
+  const std::wstring& root = gCursor.treeRoot;
+  if (root.empty() || path.empty()) return false;
+  if (CompareStringOrdinal(path.c_str(), static_cast<int>(std::min(path.size(), root.size())),
+                           root.c_str(), static_cast<int>(root.size()), TRUE) != CSTR_EQUAL)
     return false;
-  return path.size() == gCursor.treeRoot.size() || gCursor.treeRoot.back() == L'\\' ||
-         path[gCursor.treeRoot.size()] == L'\\';
+  return path.size() == root.size() || root.back() == L'\\' || path[root.size()] == L'\\';
 }
 
 }  // namespace

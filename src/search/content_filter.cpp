@@ -51,7 +51,7 @@ struct SearchedFiles {
 // The filter's state for the run, shared by every thread; never freed, so a
 // worker still searching when the process ends finds it whole.
 struct ContentFilter {
-  const TextPlan* plan = nullptr;  // planned once the settings are final
+  TextPlan plan;  // planned once the settings are final
   // The window of the main thread's searches, one buffer reused for every
   // file of the run.
   TextStream mainStream;
@@ -113,16 +113,14 @@ void PrepareFoldedText() {
         static_cast<char>(FoldCase(static_cast<unsigned char>(gSettings.searchText[i])));
   gSettings.foldedText[length] = '\0';
   const char* text = gSettings.caseInsensitive ? gSettings.foldedText : gSettings.searchText;
-  TextPlan* plan = new TextPlan;
   PlanTextSearch(reinterpret_cast<const unsigned char*>(text), strlen(text),
-                 gSettings.caseInsensitive, plan);
-  gFilter->plan = plan;
+                 gSettings.caseInsensitive, &gFilter->plan);
 }
 
 // The empty text is held by every file, an empty one too, so nothing
 // needs to be read for it.
 bool FileContainsText(FileHandle file, TextStream* stream) {
-  const TextPlan& plan = *gFilter->plan;
+  const TextPlan& plan = gFilter->plan;
   if (plan.length == 0) return true;
   FileIdentity identity;
   if (!IdentifyFile(file, &identity)) return ReadUntilText(plan, file, stream);
