@@ -7,6 +7,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <new>
+
 namespace {
 
 struct OutputState {
@@ -18,6 +20,7 @@ OutputState gOutput;
 }  // namespace
 
 void InitOutput() {
+  FailRunWhenMemoryRunsOut();
   gOutput.toConsole = StandardOutputIsConsole();
   if (!gOutput.toConsole) setvbuf(stdout, gOutput.buffer, _IOFBF, sizeof gOutput.buffer);
 }
@@ -43,3 +46,27 @@ void EndProcess(int status) {
   if (fflush(stdout) != 0 || ferror(stdout)) FailOutput(errno);
   exit(status);
 }
+
+void Warn(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  fputs("trovix: ", stderr);
+  vfprintf(stderr, format, args);
+  fputs("\n", stderr);
+  va_end(args);
+}
+
+// Any thread may fail; stdout's own lock keeps its flush whole.
+void FailRun(const char* reason) {
+  fflush(stdout);
+  Warn("%s", reason);
+  _Exit(-1);
+}
+
+namespace {
+
+void FailForWantOfMemory() { FailRun("out of memory"); }
+
+}  // namespace
+
+void FailRunWhenMemoryRunsOut() { std::set_new_handler(FailForWantOfMemory); }

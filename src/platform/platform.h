@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/local_time.h"
 #include "platform/output.h"
+#include "platform/thread.h"
 
 // Prepares the process: output buffering, the starting directory.
 void InitPlatform();

@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/records.h"
@@ -76,7 +75,7 @@ void RunTest(Job* job, TextStream* stream) {
 // main thread is taken once for several searches.
 const size_t kFilesTakenAtOnce = 4;
 
-void Work() {
+void Work(void*) {
   TextStream stream;
   Lookahead& ahead = *gLookahead;
   Job* taken[kFilesTakenAtOnce];
@@ -167,22 +166,52 @@ bool QueueIfThereIsRoom(std::unique_ptr<Job>* job, bool newDirectory) {
 
 }  // namespace
 
+bool ReadThreadCount(const char* text, int* count) {
+  if (!text || !*text) return false;
+  long value = 0;
+  for (const char* digit = text; *digit; ++digit) {
+    if (*digit < '0' || *digit > '9') return false;
+    if (value < kMaxWorkers) value = value * 10 + (*digit - '0');
+  }
+  if (value < 1) return false;
+  *count = value < kMaxWorkers ? static_cast<int>(value) : kMaxWorkers;
+  return true;
+}
+
 int WorkerThreadCount() {
   const char* setting = getenv("TROVIX_THREADS");
-  int count = setting ? atoi(setting) : static_cast<int>(std::thread::hardware_concurrency());
-  if (count < 1) count = 1;
-  return count < kMaxWorkers ? count : kMaxWorkers;
+  int count = std::min(UsableProcessors(), kMaxWorkers);
+  if (setting && !ReadThreadCount(setting, &count)) {
+    std::string shown = setting;
+    ReplaceControlBytes(&shown[0]);
+    Warn("TROVIX_THREADS=\"%s\" is not a number of threads from 1 up; using %d", shown.c_str(),
+         count);
+  }
+  return count;
 }
 
 // Each worker holds a file open, and each directory in the window a handle:
 // under a low limit on them there are fewer of both, or none.
 void StartLookahead(int workers) {
+  // A worker's search holds two handles at a time: the one the file is
+  // looked at by, and the one it is read by.
+  const size_t kHandlesPerWorker = 2;
   size_t spare = HandlesToSpare();
-  if (static_cast<size_t>(workers) > spare / 2) workers = static_cast<int>(spare / 2);
+  if (spare < kHandlesPerWorker * 2 + 1) return;
+  workers = static_cast<int>(
+      std::min<size_t>(static_cast<size_t>(workers), (spare - 1) / kHandlesPerWorker));
   if (workers < 2) return;
   gLookahead = new Lookahead;
-  gLookahead->windowDirectories = std::min(kMostWindowDirectories, spare - workers);
-  for (int i = 0; i < workers; ++i) std::thread(Work).detach();
+  gLookahead->windowDirectories =
+      std::min(kMostWindowDirectories, spare - kHandlesPerWorker * workers);
+  // The system may refuse threads (a limit on tasks or on memory): the
+  // content is then searched by those that started, or by the main thread.
+  int started = 0;
+  while (started < workers && StartThread(Work, nullptr)) ++started;
+  if (started == 0) {
+    delete gLookahead;
+    gLookahead = nullptr;
+  }
 }
 
 bool LookaheadIsOn() { return gLookahead != nullptr; }

@@ -9,9 +9,14 @@
 
 #include "platform/platform.h"
 
-// The workers to start: TROVIX_THREADS when set, else one per online core,
-// at most 16.  1 means none: the main thread tests every file itself.
+// The workers to start: TROVIX_THREADS when set, else one per usable
+// processor, at most 16.  1 means none: the main thread tests every file
+// itself.  A setting that is not a whole number from 1 up is named on
+// standard error and the default is used.
 int WorkerThreadCount();
+// Reads a plain decimal number from 1 up, cut to the most workers there
+// may be; false for anything else.
+bool ReadThreadCount(const char* text, int* count);
 
 // Starts that many workers, when more than one; fewer where the limit on
 // open files is low.
