@@ -16,6 +16,7 @@ if [ "${1:-}" = test ]; then
   packages+=(
     libgtest-dev python3 tzdata
     tmux                             # the pager's tests drive it in a tmux pane
+    strace                           # a test sees which files are opened
     groff-base mandoc man-db         # the manual page checks
     dpkg-dev lintian                 # the Debian package and its check
     zsh fish                         # the completion checks (bash is there)

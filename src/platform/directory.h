@@ -44,8 +44,9 @@ void GetCurrentDir(char* buffer, size_t size);
 // Records the current directory as walked.  The first directory claimed is
 // the start of the tree.  False when this run has walked it already (a
 // link or mount that leads back into the tree), when it was entered through
-// a link to a directory inside the tree, or when it belongs to a kernel
-// pseudo file system entered from outside one.
+// a link to a directory inside the tree or through a link that lies on a
+// kernel pseudo file system, or when it belongs to such a file system
+// entered from outside one.
 bool ClaimCurrentDirectory();
 
 // Takes the process's starting directory as the current one.

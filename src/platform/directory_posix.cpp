@@ -24,6 +24,7 @@
 
 #include "platform/directory_posix.h"
 #include "platform/dos_names.h"
+#include "platform/output.h"
 
 uint64_t ToFileTime(const timespec& when) {
   const int64_t kSecondsFrom1601To1970 = 11644473600LL;
@@ -58,11 +59,14 @@ bool IsDotName(const char* name) {
 // Reads the directory through its handle from the start, in one pass of
 // large reads.  Null when it cannot be read at all.
 std::shared_ptr<const Listing> ReadListing(int handle) {
-  alignas(8) char buffer[32768];
+  // On the heap: the stack may be as small as the limit allows (ulimit -s).
+  const size_t kBufferBytes = 32768;
+  std::unique_ptr<uint64_t[]> words(new uint64_t[kBufferBytes / sizeof(uint64_t)]);
+  char* buffer = reinterpret_cast<char*>(words.get());
   auto listing = std::make_shared<Listing>();
   bool readSome = false;
   for (;;) {
-    ssize_t got = getdents64(handle, buffer, sizeof buffer);
+    ssize_t got = getdents64(handle, buffer, kBufferBytes);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got < 0 && !readSome) return nullptr;
@@ -223,7 +227,7 @@ struct Cursor {
   std::string path;  // "/" or "/a/b", never a trailing "/"
   std::vector<Level> levels;
   size_t openLevels;
-  size_t closedBelow;  // levels 1 to closedBelow - 1 have given up their handles
+  size_t closedBelow;  // levels 0 to closedBelow - 1 have given up their handles
   // Set when a step up could not get back to the directory it left for:
   // nothing more is read or entered until a path is entered again.
   bool wayLost;
@@ -267,7 +271,7 @@ int OpenDirectoryAt(int directory, const char* name, int flags = 0) {
   do {
     handle = openat(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
   } while (handle < 0 && errno == EINTR);
-  return handle;
+  return EndRunIfOutOfDescriptors(handle);
 }
 
 // ".." and "." resolved by the text alone, as Windows resolves them.
@@ -324,7 +328,7 @@ void CloseAllLevels() {
 }
 
 // Keeps the open handles within the budget: the shallowest give theirs up
-// first, the directory entered by path never.
+// first, the current directory's never.
 void KeepWithinBudget() {
   while (gCursor.openLevels > gCursor.levelBudget && gCursor.closedBelow + 1 < gCursor.levels.size())
     CloseLevel(&gCursor.levels[gCursor.closedBelow++]);
@@ -336,7 +340,7 @@ void StartLevelsAt(const std::string& path, int handle, const DirectoryId& id) {
   gCursor.path = path;
   gCursor.levels.push_back(Level{handle, path.size(), id, false, false, nullptr});
   gCursor.openLevels = 1;
-  gCursor.closedBelow = 1;
+  gCursor.closedBelow = 0;
   gCursor.wayLost = false;
 }
 
@@ -374,19 +378,20 @@ bool EnterChild(const char* name) {
 
 // Opens a closed level again: by ".." from the level below when that leads
 // to the same directory, else along the logical path from the nearest open
-// level above.
+// level above, or from the root.
 bool ReopenLevel(size_t index) {
   Level& level = gCursor.levels[index];
   int handle = -1;
   if (index + 1 < gCursor.levels.size() && gCursor.levels[index + 1].handle >= 0)
     handle = IfSameDirectory(OpenDirectoryAt(gCursor.levels[index + 1].handle, ".."), level.id);
   if (handle < 0) {
-    size_t open = index;
-    while (gCursor.levels[open].handle < 0) --open;
-    size_t from = gCursor.levels[open].pathLength;
-    std::string relative = gCursor.path.substr(from, level.pathLength - from);
-    if (!relative.empty() && relative[0] == '/') relative.erase(0, 1);
-    handle = IfSameDirectory(OpenPath(gCursor.levels[open].handle, relative), level.id);
+    size_t open = index + 1;
+    while (open > 0 && gCursor.levels[open - 1].handle < 0) --open;
+    int from = open > 0 ? gCursor.levels[open - 1].handle : AT_FDCWD;
+    size_t start = open > 0 ? gCursor.levels[open - 1].pathLength : 0;
+    std::string relative = gCursor.path.substr(start, level.pathLength - start);
+    if (open > 0 && !relative.empty() && relative[0] == '/') relative.erase(0, 1);
+    handle = IfSameDirectory(OpenPath(from, relative), level.id);
   }
   if (handle < 0) return false;
   level.handle = handle;
@@ -443,25 +448,32 @@ bool IsPseudoFileSystem(long type) {
   return false;
 }
 
+}  // namespace
+
+bool IsOnKernelFileSystem(int handle) {
+  struct statfs info;
+  return fstatfs(handle, &info) == 0 && IsPseudoFileSystem(static_cast<long>(info.f_type));
+}
+
+namespace {
+
 bool IsPseudo(const Level& level) {
   auto known = gCursor.pseudoDevices.find(level.id.device);
   if (known != gCursor.pseudoDevices.end()) return known->second;
-  struct statfs info;
-  bool pseudo = fstatfs(level.handle, &info) == 0 &&
-                IsPseudoFileSystem(static_cast<long>(info.f_type));
+  bool pseudo = IsOnKernelFileSystem(level.handle);
   gCursor.pseudoDevices[level.id.device] = pseudo;
   return pseudo;
 }
 
 // Climbs from the directory by ".." until it meets the start of the tree,
-// or the root, which is its own parent.
-bool IsInsideTree(int directory) {
-  int handle = OpenDirectoryAt(directory, ".");
-  DirectoryId id;
-  bool climbing = handle >= 0 && IdentityOf(handle, &id);
+// or the root, which is its own parent.  Two handles at a time at most.
+bool IsInsideTree(int directory, const DirectoryId& start) {
+  DirectoryId id = start;
+  int handle = -1;
+  bool climbing = true;
   while (climbing && !(id == gCursor.treeRoot)) {
-    int parent = OpenDirectoryAt(handle, "..");
-    close(handle);
+    int parent = OpenDirectoryAt(handle >= 0 ? handle : directory, "..");
+    if (handle >= 0) close(handle);
     handle = parent;
     DirectoryId parentId;
     climbing = handle >= 0 && IdentityOf(handle, &parentId) && !(parentId == id);
@@ -472,6 +484,13 @@ bool IsInsideTree(int directory) {
 }
 
 }  // namespace
+
+int EndRunIfOutOfDescriptors(int handle) {
+  if (handle < 0 && (errno == EMFILE || errno == ENFILE))
+    FailRun("out of file descriptors (ulimit -n)");
+  if (handle < 0 && errno == ENOMEM) FailRun("out of memory");
+  return handle;
+}
 
 size_t DescriptorLimit() {
   struct rlimit limit;
@@ -567,8 +586,12 @@ bool ClaimCurrentDirectory() {
     gCursor.treeRoot = here.id;
   } else {
     size_t depth = gCursor.levels.size();
-    if (here.pseudo && depth >= 2 && !gCursor.levels[depth - 2].pseudo) return false;
-    if (here.viaLink && IsInsideTree(here.handle)) return false;
+    bool parentPseudo = depth >= 2 && gCursor.levels[depth - 2].pseudo;
+    if (here.pseudo && depth >= 2 && !parentPseudo) return false;
+    // Links in /proc and /sys lead everywhere (/proc/self/root to the root,
+    // /sys/class into /sys/devices): they are listed, never followed.
+    if (here.viaLink && parentPseudo) return false;
+    if (here.viaLink && IsInsideTree(here.handle, here.id)) return false;
   }
   return AddToWalkedSet(&gCursor.walked, here.id);
 }
@@ -594,11 +617,16 @@ std::string StartingDirectory() {
 size_t OpenLevelBudget() { return gCursor.levelBudget; }
 
 void InitCurrentDirectory() {
+  // Besides the standard three, a step may hold two more handles at once
+  // (a file searched: the handle it was looked at by and the one it is read
+  // by; a climb: a parent and its parent) beside the current directory's.
+  const size_t kKeptForSteps = 3 + 2;
   size_t limit = DescriptorLimit();
-  gCursor.levelBudget = std::max<size_t>(2, std::min(kMostOpenLevels, limit / 4));
+  size_t room = limit > kKeptForSteps ? limit - kKeptForSteps : 0;
+  gCursor.levelBudget = std::max<size_t>(1, std::min({kMostOpenLevels, limit / 4, room}));
   std::string path = StartingDirectory();
   DirectoryId id;
-  int handle = Identified(OpenDirectoryAt(AT_FDCWD, "."), &id);
+  int handle = Identified(openat(AT_FDCWD, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), &id);
   if (handle >= 0)
     StartLevelsAt(path, handle, id);
   else

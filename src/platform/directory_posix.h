@@ -17,10 +17,19 @@ const uint64_t kUnconvertibleTime = ~static_cast<uint64_t>(0);
 // 100-ns ticks since 1601, or kUnconvertibleTime.
 uint64_t ToFileTime(const timespec& when);
 
+// The descriptor an open gave, or -1 when the name cannot be opened; when
+// the process has no descriptor left, the run ends instead, so that no
+// directory or file is skipped for want of one and the listing taken whole.
+int EndRunIfOutOfDescriptors(int handle);
+
 // The process's limit on open descriptors, SIZE_MAX when there is none.
 size_t DescriptorLimit();
 // How many directory handles the walk keeps open at most.
 size_t OpenLevelBudget();
+
+// Whether the handle's file lies on a kernel pseudo file system (proc,
+// sysfs and the like), where files hold views of the running system.
+bool IsOnKernelFileSystem(int handle);
 
 // The open handle of the current directory, or -1 when the walk could not
 // get back to it.

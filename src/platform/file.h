@@ -29,19 +29,27 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
 // walk's own handles, for work done ahead of it.
 size_t HandlesToSpare();
 
-// Which file an open handle reads, its size when opened, and whether
+// Which file an open handle reads, what it was like when opened (its
+// contents may have changed if any of size and times has), and whether
 // another name may lead to the same file: it has hard links, or a symbolic
 // link led to it.
 struct FileIdentity {
   uint64_t volume;
   uint64_t file;
   uint64_t size;
+  uint64_t lastWriteTime;
+  uint64_t changeTime;  // of the contents or of the file's own record
   bool hasOtherNames;
 };
 // False when the platform cannot tell.
 bool IdentifyFile(FileHandle file, FileIdentity* identity);
 
-// Gives the bytes read, 0 at the end of the file or on failure.
+// Moves past a hole (a stretch never written, which reads as zero bytes)
+// that the next block would begin in; true when it did, so the caller can
+// tell that no text runs on across it.
+bool SkipHole(FileHandle file);
+// Gives the bytes read, 0 at the end of the file or on failure.  A block
+// never runs across a hole.
 size_t ReadFileBlock(FileHandle file, void* block, size_t size);
 void CloseFile(FileHandle file);
 

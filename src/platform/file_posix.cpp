@@ -1,18 +1,26 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/directory_posix.h"
 #include "platform/file.h"
 
-// An open file; its identity holds its size when opened.  A read that
+// An open file.  Its identity holds its size when opened: a read that
 // comes back short once that size is reached has met the end of the file,
-// so the read that would give 0 to say so is spared: most files searched
-// fit in one block.
+// so the read that would give 0 to say so is spared, as most files searched
+// fit in one block.  A file with holes is read over its data alone, by
+// offset; a kernel file that reports no size is read up to a bound.
 struct OpenFile {
   int fd;
-  uint64_t consumed;
+  uint64_t consumed;  // bytes read so far, or in a file with holes the offset reached
+  uint64_t dataEnd;   // in a file with holes, where the data being read ends
+  uint64_t readLimit;
+  bool holes;
   bool ended;
   FileIdentity identity;
 };
@@ -23,6 +31,12 @@ struct SharedDirectory {
 
 namespace {
 
+// Kernel files that report a size of 0 are read to their end, but no
+// further than this: /proc/kallsyms (some 5 MiB, several times that on the
+// largest kernels) is searched whole, while /proc/self/pagemap, which would
+// give hundreds of gigabytes of page table, is not read without end.
+const uint64_t kKernelFileBound = uint64_t{64} << 20;
+
 OpenFile* FileOf(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
 
 int OpenUninterrupted(int directory, const char* name, int flags) {
@@ -30,34 +44,102 @@ int OpenUninterrupted(int directory, const char* name, int flags) {
   do {
     fd = openat(directory, name, flags);
   } while (fd < 0 && errno == EINTR);
+  return EndRunIfOutOfDescriptors(fd);
+}
+
+// Kernel files that hand what they hold to one reader only, and wait when
+// they hold nothing: to read them would take messages from the system log
+// or the tracer that others are waiting for.
+bool TakesWhatItHolds(const char* name) {
+  return strcmp(name, "kmsg") == 0 || strcmp(name, "trace_pipe") == 0 ||
+         strcmp(name, "trace_pipe_raw") == 0;
+}
+
+// Where /proc is mounted, a file looked at by a path handle is opened for
+// reading through the handle's entry in /proc/self/fd.
+bool HaveSelfDescriptors() {
+  static const bool mounted = access("/proc/self/fd", X_OK) == 0;
+  return mounted;
+}
+
+const int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Opens for reading the very file that the path handle refers to, so that
+// what was found to be a regular file is what is read, whatever the name
+// has come to mean since.  Without /proc the name is opened again, and its
+// identity compared: a file swapped in between is then closed unread.
+int ReopenForReading(int pathHandle, int directory, const char* name, bool followLinks,
+                     const struct stat& looked) {
+  if (HaveSelfDescriptors()) {
+    char path[40];
+    snprintf(path, sizeof path, "/proc/self/fd/%d", pathHandle);
+    return OpenUninterrupted(AT_FDCWD, path, kReadFlags);
+  }
+  int fd = OpenUninterrupted(directory, name, kReadFlags | (followLinks ? 0 : O_NOFOLLOW));
+  struct stat opened;
+  if (fd >= 0 && (fstat(fd, &opened) != 0 || opened.st_dev != looked.st_dev ||
+                  opened.st_ino != looked.st_ino)) {
+    close(fd);
+    return -1;
+  }
   return fd;
 }
 
+// A path handle opens nothing: a FIFO, a device or a link to one is looked
+// at and never opened.  A symbolic link is looked through a second time, so
+// that its file is known to have another name.
+int LookAtRegularFile(int directory, const char* name, struct stat* info, bool* throughLink) {
+  const int kLookFlags = O_PATH | O_CLOEXEC;
+  *throughLink = false;
+  int handle = OpenUninterrupted(directory, name, kLookFlags | O_NOFOLLOW);
+  if (handle >= 0 && fstat(handle, info) == 0 && S_ISLNK(info->st_mode)) {
+    close(handle);
+    *throughLink = true;
+    handle = OpenUninterrupted(directory, name, kLookFlags);
+    if (handle >= 0 && fstat(handle, info) != 0) info->st_mode = 0;
+  }
+  if (handle >= 0 && !S_ISREG(info->st_mode)) {
+    close(handle);
+    return -1;
+  }
+  return handle;
+}
+
 FileHandle OpenEntryAt(int directory, FindEntry* entry) {
-  // Opening a device can block or act, and a FIFO or socket holds no
-  // content; the enumeration has already told them apart.
+  // The enumeration has already told most special files apart.
   if (entry->attributes != kNormalAttribute) return kNoFile;
-  // A symbolic link is opened a second time, following it, so that its
-  // file is known to have another name.
-  const int kFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  bool throughLink = false;
-  int fd = OpenUninterrupted(directory, entry->name, kFlags | O_NOFOLLOW);
-  if (fd < 0 && errno == ELOOP) {
-    throughLink = true;
-    fd = OpenUninterrupted(directory, entry->name, kFlags);
-  }
-  if (fd < 0) return kNoFile;
-  // The name may have been replaced since the directory was read.
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return kNoFile;
-  }
+  bool throughLink;
+  int handle = LookAtRegularFile(directory, entry->name, &info, &throughLink);
+  if (handle < 0) return kNoFile;
+  bool kernelFile = (info.st_size == 0 || TakesWhatItHolds(entry->name)) &&
+                    IsOnKernelFileSystem(handle);
+  int fd = -1;
+  if (!(kernelFile && TakesWhatItHolds(entry->name)))
+    fd = ReopenForReading(handle, directory, entry->name, throughLink, info);
+  close(handle);
+  if (fd < 0) return kNoFile;
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->size = static_cast<uint64_t>(info.st_size);
-  FileIdentity identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-                           entry->size, throughLink || info.st_nlink > 1};
-  return reinterpret_cast<FileHandle>(new OpenFile{fd, 0, false, identity});
+  FileIdentity identity = {static_cast<uint64_t>(info.st_dev),
+                           static_cast<uint64_t>(info.st_ino),
+                           entry->size,
+                           ToFileTime(info.st_mtim),
+                           ToFileTime(info.st_ctim),
+                           throughLink || info.st_nlink > 1};
+  // Fewer blocks than the size fills: the file has holes, which hold no text.
+  bool holes = info.st_size > 0 && static_cast<uint64_t>(info.st_blocks) * 512 <
+                                       static_cast<uint64_t>(info.st_size);
+  uint64_t limit = kernelFile ? kKernelFileBound : UINT64_MAX;
+  return reinterpret_cast<FileHandle>(new OpenFile{fd, 0, 0, limit, holes, false, identity});
+}
+
+ssize_t ReadUninterrupted(int fd, void* block, size_t size) {
+  ssize_t got;
+  do {
+    got = read(fd, block, size);
+  } while (got < 0 && errno == EINTR);
+  return got;
 }
 
 }  // namespace
@@ -67,7 +149,8 @@ FileHandle OpenEntryForReading(FindEntry* entry) {
 }
 
 SharedDirectory* ShareCurrentDirectory() {
-  return new SharedDirectory{fcntl(CurrentDirectoryHandle(), F_DUPFD_CLOEXEC, 0)};
+  int fd = EndRunIfOutOfDescriptors(fcntl(CurrentDirectoryHandle(), F_DUPFD_CLOEXEC, 0));
+  return new SharedDirectory{fd};
 }
 
 void ReleaseDirectory(SharedDirectory* directory) {
@@ -80,7 +163,7 @@ FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
 }
 
 // The standard three, the walk's own and a few for its single steps (the
-// climb that judges a link, a reopened level, the terminal) are kept.
+// climb that judges a link, a file it searches, the terminal) are kept.
 size_t HandlesToSpare() {
   const size_t kKept = 3 + 4;
   size_t limit = DescriptorLimit();
@@ -94,19 +177,47 @@ bool IdentifyFile(FileHandle file, FileIdentity* identity) {
   return true;
 }
 
+// The data of a file with holes is found by SEEK_DATA and SEEK_HOLE; a file
+// system without them reports the whole file as data.
+bool SkipHole(FileHandle file) {
+  OpenFile* open = FileOf(file);
+  if (!open->holes || open->ended || open->consumed < open->dataEnd) return false;
+  off_t data = lseek(open->fd, static_cast<off_t>(open->consumed), SEEK_DATA);
+  off_t hole = data < 0 ? -1 : lseek(open->fd, data, SEEK_HOLE);
+  if (hole <= data) {
+    open->ended = true;  // no data after this point (ENXIO), or the file shrank
+    return false;
+  }
+  bool skipped = static_cast<uint64_t>(data) > open->consumed;
+  open->consumed = static_cast<uint64_t>(data);
+  open->dataEnd = static_cast<uint64_t>(hole);
+  return skipped;
+}
+
 size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
   OpenFile* open = FileOf(file);
+  if (open->holes) SkipHole(file);
   if (open->ended) return 0;
   ssize_t got;
-  do {
-    got = read(open->fd, block, size);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) return 0;
+  if (open->holes) {
+    size = static_cast<size_t>(std::min<uint64_t>(size, open->dataEnd - open->consumed));
+    do {
+      got = pread(open->fd, block, size, static_cast<off_t>(open->consumed));
+    } while (got < 0 && errno == EINTR);
+  } else {
+    size = static_cast<size_t>(std::min<uint64_t>(size, open->readLimit - open->consumed));
+    got = size == 0 ? 0 : ReadUninterrupted(open->fd, block, size);
+  }
+  if (got <= 0) {
+    open->ended = true;
+    return 0;
+  }
   open->consumed += static_cast<uint64_t>(got);
   // A size of 0 is what kernel files such as /proc/kallsyms report, and
   // they hand out a page at a time: only a read of nothing ends them.
   uint64_t opened = open->identity.size;
-  open->ended = static_cast<size_t>(got) < size && opened > 0 && open->consumed >= opened;
+  open->ended = !open->holes && static_cast<size_t>(got) < size && opened > 0 &&
+                open->consumed >= opened;
   return static_cast<size_t>(got);
 }
 

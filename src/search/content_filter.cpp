@@ -19,17 +19,25 @@ namespace {
 // the common case, and a link met before its file is not known to be one
 // by the file.  Shared by every thread, and bounded, so memory stays flat
 // however many links a tree holds.
+// A file is known by what changes when its contents can have: a file
+// deleted during the run whose number a new file takes, or one written
+// since, is a different file here.
 struct FileKey {
   uint64_t volume;
   uint64_t file;
+  uint64_t size;
+  uint64_t lastWriteTime;
+  uint64_t changeTime;
   bool operator==(const FileKey& other) const {
-    return volume == other.volume && file == other.file;
+    return volume == other.volume && file == other.file && size == other.size &&
+           lastWriteTime == other.lastWriteTime && changeTime == other.changeTime;
   }
 };
 
 struct FileKeyHash {
   size_t operator()(const FileKey& key) const {
-    return static_cast<size_t>((key.file ^ key.volume << 32) * 0x9E3779B97F4A7C15ULL >> 16);
+    uint64_t mixed = key.file ^ key.volume << 32 ^ key.changeTime;
+    return static_cast<size_t>(mixed * 0x9E3779B97F4A7C15ULL >> 16);
   }
 };
 
@@ -97,6 +105,9 @@ void SettleFile(const FileKey& key, bool holds) {
 bool ReadUntilText(const TextPlan& plan, FileHandle file, TextStream* stream) {
   StartTextStream(plan, stream);
   for (;;) {
+    // No text runs across a hole: it reads as zero bytes, and no text
+    // holds one.
+    if (SkipHole(file)) StartTextStream(plan, stream);
     size_t got = ReadFileBlock(file, NextBlockSpace(stream), kReadBlockSize);
     if (got == 0) return false;
     if (BlockCompletesText(plan, stream, got)) return true;
@@ -124,7 +135,8 @@ bool FileContainsText(FileHandle file, TextStream* stream) {
   if (plan.length == 0) return true;
   FileIdentity identity;
   if (!IdentifyFile(file, &identity)) return ReadUntilText(plan, file, stream);
-  FileKey key = {identity.volume, identity.file};
+  FileKey key = {identity.volume, identity.file, identity.size, identity.lastWriteTime,
+                 identity.changeTime};
   bool worthRemembering = IsWorthRemembering(identity);
   Answer known = ClaimFile(key, worthRemembering);
   if (known != kUnknown) return known == kHolds;
