@@ -14,7 +14,7 @@ blank lines aside.  "# N" ending the command line is its expected status
 shows it; $ROOT is always 40 characters long, so cut paths are literal.
 """
 
-import difflib, os, re, subprocess, sys, tempfile, time
+import difflib, os, re, shutil, subprocess, sys, tempfile, time
 
 TROVIX = os.path.abspath(os.environ["TROVIX"])
 BUILD = "win32" if TROVIX.lower().endswith(".exe") else "linux"
@@ -113,6 +113,7 @@ def run_case(setup, runs, base, env):
 
 
 def main(paths):
+    os.umask(0o022)  # the trees must be readable by the other user, whatever the caller's umask
     base = tempfile.mkdtemp(prefix="trovix-")
     os.chmod(base, 0o755)
     bin_dir = os.path.join(base, "bin")
@@ -122,7 +123,10 @@ def main(paths):
         with open(os.open(program, os.O_WRONLY | os.O_CREAT, 0o755), "w") as out:
             out.write(WINE_WRAPPER)
     else:
-        os.symlink(TROVIX, program)
+        # A copy, not a link: the cases that run it as another user must reach
+        # it even when the build lies in a folder only its owner can enter.
+        shutil.copyfile(TROVIX, program)
+        os.chmod(program, 0o755)
     env = dict(os.environ, TZ="UTC", TROVIX=TROVIX, PATH=bin_dir + ":" + os.environ["PATH"])
     passed = failed = skipped = 0
     try:
