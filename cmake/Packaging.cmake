@@ -42,6 +42,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Bash reads the completion only through bash-completion; the program works
+# without it, so the package suggests it rather than depends on it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 # dpkg-shlibdeps (from dpkg-dev) works out the library dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -18,10 +18,11 @@ FILES = ("bash-completion/completions/trovix bin/trovix doc/trovix/changelog.Deb
 OPTIONS = ["--help", "--version", "-h"]
 # A command line as typed so far, and what each shell offers to complete it; {} is a temporary folder.
 COMPLETIONS = [("trovix {}/s", "{}/sub1 {}/sub2"), ("trovix sub1 ", ""), ("trovix '*.txt' /", "/C /I /P"),
-               ("trovix sub1 '*.txt' ", "/C /I /P"), ("trovix . '*' /C ", ""), ("trovix . '*' /i a ", "/C /I /P")]
+               ("trovix sub1 '*.txt' ", "/C /I /P"), ("trovix . '*' /C ", ""), ("trovix . '*' /i a ", "/C /I /P"),
+               ("trovix / ", ""), ("trovix '*.txt' /c", "/C"), ("trovix . '*' /i a /p", "/P")]  # "/" is a path
 SHELLS = {"bash": ("trovix.bash", 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _trovix; '
                    'printf "%s\\n" "${COMPREPLY[@]}"'),
-          "zsh": ("_trovix", 'compadd() { shift; print -rl -- "$@" }; _message() { }; _files() { print -rl -- '
+          "zsh": ("_trovix", 'compadd() { print -rl -- "${@[${@[(i)--]}+1,-1]}" }; _message() { }; _files() { print -rl -- '
                   '$words[CURRENT]*(N/) }; words=("$@"); CURRENT=$#; source "$0"'),
           "fish": ("trovix.fish", 'source $argv[1]; complete -C "$argv[2..-1]"')}
 
@@ -54,6 +55,7 @@ class Release(unittest.TestCase):
             return self.assertLess(len(files["trovix.exe"]), os.path.getsize(TROVIX))  # stripped
         self.assertEqual((0, ""), run(["lintian", "-I", "-E", "--pedantic", package])[:2])
         self.assertEqual(FILES, sorted(re.findall(r"(?m)^-.* \./usr/(?:share/)?(.*)", run(["dpkg-deb", "-c", package])[1])))
+        self.assertEqual("bash-completion\n", run(["dpkg-deb", "-f", package, "Suggests"])[1])  # bash reads FILES[0] only through it
         self.assertEqual("\nTrovix %s for Win32\n" % VERSION, run([TROVIX, "--version"])[1])
 
     def test_manual_page_and_the_examples_in_it_and_the_readme(self):
