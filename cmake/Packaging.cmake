@@ -14,6 +14,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "It can list only the files whose contents hold a text, case-sensitive or"
   "not, and page its output on a terminal.")
 
+# cpack installs the rules' one component by name: an install of everything
+# would write build/install_manifest.txt, the list of what "cmake --install"
+# put in place, which uninstalling reads.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
+
 if(WIN32)
   # The Windows build has no package manager to ship to: a zip with the
   # program, its README and its licence.

@@ -45,7 +45,10 @@ class Release(unittest.TestCase):
     def test_package(self):  # cpack makes the build's own: a .deb on Linux, a zip for Windows
         if SANITIZED: self.skipTest("a sanitizer build is not what is packaged, and has no hardening")
         self.need("cpack", *[] if WINDOWS else ["dpkg-deb", "dpkg-shlibdeps", "lintian"])
+        manifest = pathlib.Path(BUILD, "install_manifest.txt")  # what "cmake --install" put in place, for uninstalling
+        before = manifest.read_bytes() if manifest.exists() else None
         self.assertEqual(0, run(["cpack", "--config", BUILD + "/CPackConfig.cmake", "-B", self.tmp])[0])
+        self.assertEqual(before, manifest.read_bytes() if manifest.exists() else None)
         package, = glob.glob(self.tmp + ("/trovix-%s-win??.zip" if WINDOWS else "/trovix_%s-1_*.deb") % VERSION)
         if WINDOWS:
             with zipfile.ZipFile(package) as archive:
