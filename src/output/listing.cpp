@@ -8,15 +8,66 @@
 namespace {
 
 const size_t kNameColumns = 35;
+const size_t kCutNameBytes = kNameColumns - 3;  // and "..."
 
-// A long name keeps its first 32 characters and gets "...".
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xc0) == 0x80; }
+
+// The length of the UTF-8 character that begins the text, in the forms
+// RFC 3629 allows (none overlong, no surrogates, none past U+10FFFF); 0 when
+// the bytes there are not one.  It reads no further than a byte that
+// cannot continue the character, so never past the text's end.
+size_t Utf8CharacterLength(const unsigned char* text) {
+  unsigned char first = text[0], low = 0x80, high = 0xbf;
+  size_t length;
+  if (first < 0x80) return 1;
+  if (first >= 0xc2 && first <= 0xdf) {
+    length = 2;
+  } else if (first >= 0xe0 && first <= 0xef) {
+    length = 3;
+    if (first == 0xe0) low = 0xa0;
+    if (first == 0xed) high = 0x9f;
+  } else if (first >= 0xf0 && first <= 0xf4) {
+    length = 4;
+    if (first == 0xf0) low = 0x90;
+    if (first == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (text[1] < low || text[1] > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (!IsContinuationByte(text[i])) return 0;
+  }
+  return length;
+}
+
+bool IsUtf8(const char* text) {
+  const unsigned char* byte = reinterpret_cast<const unsigned char*>(text);
+  for (size_t length; *byte; byte += length) {
+    length = Utf8CharacterLength(byte);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+// How much of a long name its field keeps: a UTF-8 name ends before the
+// character that would not fit whole; any other name keeps its bytes, as
+// nothing tells where its characters end.
+size_t KeptNameBytes(const char* name) {
+  size_t kept = kCutNameBytes;
+  if (!IsUtf8(name)) return kept;
+  while (kept > 0 && IsContinuationByte(static_cast<unsigned char>(name[kept]))) --kept;
+  return kept;
+}
+
+// A long name keeps its first 32 bytes or fewer and gets "...".
 void PrepareNameField(const char* name, char field[kNameColumns + 1]) {
   size_t length = strlen(name);
   if (length <= kNameColumns) {
     memcpy(field, name, length + 1);
   } else {
-    memcpy(field, name, kNameColumns - 3);
-    memcpy(field + kNameColumns - 3, "...", 4);
+    size_t kept = KeptNameBytes(name);
+    memcpy(field, name, kept);
+    memcpy(field + kept, "...", 4);
   }
   ReplaceControlBytes(field);
 }
