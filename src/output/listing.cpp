@@ -72,20 +72,32 @@ void PrepareNameField(const char* name, char field[kNameColumns + 1]) {
   ReplaceControlBytes(field);
 }
 
+// The C0 controls and DEL; the C1 controls U+0080 to U+009F as UTF-8, which
+// some terminals obey like ESC and its sequences; and a lone byte that an
+// 8-bit terminal takes for a C1 control.
+bool IsControl(const unsigned char* character, size_t length) {
+  unsigned char first = character[0];
+  if (length == 1) return first < 0x20 || first == 0x7f;
+  if (length == 2) return first == 0xc2 && character[1] <= 0x9f;
+  return length == 0 && kLoneC1BytesAreControls && first >= 0x80 && first <= 0x9f;
+}
+
 }  // namespace
 
-// The C1 controls U+0080 to U+009F, as UTF-8, are obeyed by some terminals
-// like ESC and its sequences; each shows as one "?".
+// A byte from 0x80 up is looked at within its UTF-8 character, where it has
+// one: a continuation byte there is no control.
 void ReplaceControlBytes(char* text) {
   char* shown = text;
-  for (const char* byte = text; *byte; ++byte) {
-    unsigned char c = static_cast<unsigned char>(*byte);
-    unsigned char next = static_cast<unsigned char>(byte[1]);
-    if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
-      ++byte;
-      c = 0;
+  for (const char* at = text; *at;) {
+    const unsigned char* character = reinterpret_cast<const unsigned char*>(at);
+    size_t length = Utf8CharacterLength(character);
+    size_t bytes = length == 0 ? 1 : length;
+    if (IsControl(character, length)) {
+      *shown++ = '?';
+      at += bytes;
+    } else {
+      for (; bytes > 0; --bytes) *shown++ = *at++;
     }
-    *shown++ = (c < 0x20 || c == 0x7f) ? '?' : *byte;
   }
   *shown = '\0';
 }
