@@ -14,6 +14,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "It can list only the files whose contents hold a text, case-sensitive or"
   "not, and page its output on a terminal.")
 
+# cpack installs the rules' one component by name: an install of everything
+# would write build/install_manifest.txt, the list of what "cmake --install"
+# put in place, which uninstalling reads.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
+
 if(WIN32)
   # The Windows build has no package manager to ship to: a zip with the
   # program, its README and its licence.
@@ -42,6 +47,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Bash reads the completion only through bash-completion; the program works
+# without it, so the package suggests it rather than depends on it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 # dpkg-shlibdeps (from dpkg-dev) works out the library dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

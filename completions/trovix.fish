@@ -1,14 +1,16 @@
 # fish completion for trovix.  It offers directories for the start path, the
 # switches /C, /I and /P once the filespec is there, and nothing where the
 # filespec or a search text goes.  As on the command line, a switch is "/"
-# and at most one character; a longer word that begins with "/" is a path.
+# and one character other than "/", in either case; a longer word that
+# begins with "/", and "/" or "//", is a path.  fish itself matches the
+# switches without case.
 function __trovix_complete
     set -l cur (commandline -ct)
     set -l positionals 0
     set -l switch_seen 0
     set -l text_expected 0
     for word in (commandline -opc)[2..-1]
-        if string match -qr '^/.?$' -- $word
+        if string match -qr '^/[^/]$' -- $word
             set switch_seen 1
             set text_expected 0
             string match -qr '^/[CcIi]$' -- $word; and set text_expected 1

@@ -5,49 +5,80 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
-step() { printf '\n=== %s\n' "$*"; }
+# A step runs up to its first failing command.  Its failure is reported at
+# once and again at the end, and the later steps still run, so that one run
+# shows every fault and none is hidden behind an earlier one.
+failed=()
+step() {
+  local title=$1 status
+  shift
+  printf '\n=== %s\n' "$title"
+  set +e
+  (set -e; "$@")
+  status=$?
+  set -e
+  if [ "$status" != 0 ]; then
+    printf '=== FAILED (status %d): %s\n' "$status" "$title"
+    failed+=("$title")
+  fi
+}
 
-step "Linux build and tests"
-# The quick start builds in build/ without the tests; here they are on.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTROVIX_TESTS=ON
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
+linux() {
+  # The quick start builds in build/ without the tests; here they are on.
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTROVIX_TESTS=ON
+  cmake --build build -j"$jobs"
+  ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
+}
 
 # Any sanitizer report fails the test it happens in.
-step "Sanitizer build (ASan, UBSan) and tests"
-CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVIX_SANITIZE=ON
-cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs"
+sanitized() {
+  CC=clang CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTROVIX_SANITIZE=ON
+  cmake --build build-asan -j"$jobs"
+  ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs"
+}
 
 # The content tests run on worker threads; any data race they have fails
 # the case it shows in.
-step "ThreadSanitizer build and the end-to-end cases on 4 threads"
-CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTROVIX_THREAD_SANITIZE=ON
-cmake --build build-tsan -j"$jobs" --target trovix
-TROVIX_THREADS=4 TSAN_OPTIONS=halt_on_error=1 \
-  ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^e2e_' -E pager
+thread_sanitized() {
+  CC=clang CXX=clang++ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTROVIX_THREAD_SANITIZE=ON
+  cmake --build build-tsan -j"$jobs" --target trovix
+  TROVIX_THREADS=4 TSAN_OPTIONS=halt_on_error=1 \
+    ctest --test-dir build-tsan --output-on-failure -j"$jobs" -R '^e2e_' -E pager
+}
 
-step "Fuzzing, ${FUZZ_SECONDS:-20} s per target"
-scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+# The release is the i686 program.
+windows_release() {
+  cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DTROVIX_TESTS=OFF
+  cmake --build build-win32 -j"$jobs"
+  (cd build-win32 && cpack -G ZIP)
+}
 
-# The release is the i686 program.  Its tests run under Wine where the kernel
-# can start 32-bit programs; elsewhere they run on the same code built for
-# x86-64, which Wine runs everywhere.
-step "Windows build (i686, mingw-w64) and its zip"
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DTROVIX_TESTS=OFF
-cmake --build build-win32 -j"$jobs"
-(cd build-win32 && cpack -G ZIP)
-windows=win32
-toolchain=i686-w64-mingw32
-if ! scripts/can-run-32-bit.sh; then
+windows_tests() {
+  cmake -S . -B build-$1-test -DCMAKE_TOOLCHAIN_FILE=cmake/$2.cmake -DCMAKE_BUILD_TYPE=Release
+  cmake --build build-$1-test -j"$jobs"
+  ctest --test-dir build-$1-test --output-on-failure --no-tests=error -j"$jobs"
+}
+
+step "Linux build and tests" linux
+step "Sanitizer build (ASan, UBSan) and tests" sanitized
+step "ThreadSanitizer build and the end-to-end cases on 4 threads" thread_sanitized
+step "Fuzzing, ${FUZZ_SECONDS:-20} s per target" scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+step "Windows build (i686, mingw-w64) and its zip" windows_release
+# The Windows tests run under Wine on the release program where the kernel
+# can start 32-bit programs; elsewhere on the same code built for x86-64,
+# which Wine runs everywhere.
+if scripts/can-run-32-bit.sh; then
+  step "Windows tests under Wine (i686-w64-mingw32)" windows_tests win32 i686-w64-mingw32
+else
   echo "this kernel cannot run 32-bit programs: testing the x86-64 build of the same code"
-  windows=win64
-  toolchain=x86_64-w64-mingw32
+  step "Windows tests under Wine (x86_64-w64-mingw32)" windows_tests win64 x86_64-w64-mingw32
 fi
-step "Windows tests under Wine ($toolchain)"
-cmake -S . -B build-$windows-test -DCMAKE_TOOLCHAIN_FILE=cmake/$toolchain.cmake \
-  -DCMAKE_BUILD_TYPE=Release
-cmake --build build-$windows-test -j"$jobs"
-ctest --test-dir build-$windows-test --output-on-failure --no-tests=error -j"$jobs"
+
+if [ ${#failed[@]} != 0 ]; then
+  printf '\n=== %d step(s) failed:\n' ${#failed[@]}
+  printf '    %s\n' "${failed[@]}"
+  exit 1
+fi
+printf '\n=== every step passed\n'

@@ -8,33 +8,96 @@
 namespace {
 
 const size_t kNameColumns = 35;
+const size_t kCutNameBytes = kNameColumns - 3;  // and "..."
 
-// A long name keeps its first 32 characters and gets "...".
+bool IsContinuationByte(unsigned char byte) { return (byte & 0xc0) == 0x80; }
+
+// The length of the UTF-8 character that begins the text, in the forms
+// RFC 3629 allows (none overlong, no surrogates, none past U+10FFFF); 0 when
+// the bytes there are not one.  It reads no further than a byte that
+// cannot continue the character, so never past the text's end.
+size_t Utf8CharacterLength(const unsigned char* text) {
+  unsigned char first = text[0], low = 0x80, high = 0xbf;
+  size_t length;
+  if (first < 0x80) return 1;
+  if (first >= 0xc2 && first <= 0xdf) {
+    length = 2;
+  } else if (first >= 0xe0 && first <= 0xef) {
+    length = 3;
+    if (first == 0xe0) low = 0xa0;
+    if (first == 0xed) high = 0x9f;
+  } else if (first >= 0xf0 && first <= 0xf4) {
+    length = 4;
+    if (first == 0xf0) low = 0x90;
+    if (first == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (text[1] < low || text[1] > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (!IsContinuationByte(text[i])) return 0;
+  }
+  return length;
+}
+
+bool IsUtf8(const char* text) {
+  const unsigned char* byte = reinterpret_cast<const unsigned char*>(text);
+  for (size_t length; *byte; byte += length) {
+    length = Utf8CharacterLength(byte);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+// How much of a long name its field keeps: a UTF-8 name ends before the
+// character that would not fit whole; any other name keeps its bytes, as
+// nothing tells where its characters end.
+size_t KeptNameBytes(const char* name) {
+  size_t kept = kCutNameBytes;
+  if (!IsUtf8(name)) return kept;
+  while (kept > 0 && IsContinuationByte(static_cast<unsigned char>(name[kept]))) --kept;
+  return kept;
+}
+
+// A long name keeps its first 32 bytes or fewer and gets "...".
 void PrepareNameField(const char* name, char field[kNameColumns + 1]) {
   size_t length = strlen(name);
   if (length <= kNameColumns) {
     memcpy(field, name, length + 1);
   } else {
-    memcpy(field, name, kNameColumns - 3);
-    memcpy(field + kNameColumns - 3, "...", 4);
+    size_t kept = KeptNameBytes(name);
+    memcpy(field, name, kept);
+    memcpy(field + kept, "...", 4);
   }
   ReplaceControlBytes(field);
 }
 
+// The C0 controls and DEL; the C1 controls U+0080 to U+009F as UTF-8, which
+// some terminals obey like ESC and its sequences; and a lone byte that an
+// 8-bit terminal takes for a C1 control.
+bool IsControl(const unsigned char* character, size_t length) {
+  unsigned char first = character[0];
+  if (length == 1) return first < 0x20 || first == 0x7f;
+  if (length == 2) return first == 0xc2 && character[1] <= 0x9f;
+  return length == 0 && kLoneC1BytesAreControls && first >= 0x80 && first <= 0x9f;
+}
+
 }  // namespace
 
-// The C1 controls U+0080 to U+009F, as UTF-8, are obeyed by some terminals
-// like ESC and its sequences; each shows as one "?".
+// A byte from 0x80 up is looked at within its UTF-8 character, where it has
+// one: a continuation byte there is no control.
 void ReplaceControlBytes(char* text) {
   char* shown = text;
-  for (const char* byte = text; *byte; ++byte) {
-    unsigned char c = static_cast<unsigned char>(*byte);
-    unsigned char next = static_cast<unsigned char>(byte[1]);
-    if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
-      ++byte;
-      c = 0;
+  for (const char* at = text; *at;) {
+    const unsigned char* character = reinterpret_cast<const unsigned char*>(at);
+    size_t length = Utf8CharacterLength(character);
+    size_t bytes = length == 0 ? 1 : length;
+    if (IsControl(character, length)) {
+      *shown++ = '?';
+      at += bytes;
+    } else {
+      for (; bytes > 0; --bytes) *shown++ = *at++;
     }
-    *shown++ = (c < 0x20 || c == 0x7f) ? '?' : *byte;
   }
   *shown = '\0';
 }

@@ -17,8 +17,16 @@ int RowsOfLine(size_t length) {
   return static_cast<int>((length + gPager.columns - 1) / gPager.columns);
 }
 
+int RowsOfPrompt() { return RowsOfLine(strlen(kPrompt)); }
+
 // The rows a page may fill and still leave room for the prompt below them.
-int RowsForListing() { return gPager.pageRows + 1 - RowsOfLine(strlen(kPrompt)); }
+int RowsForListing() { return gPager.rows - RowsOfPrompt(); }
+
+void TakeConsoleSize() {
+  ConsoleSize size = ReadConsoleSize(gPager.console);
+  gPager.rows = size.rows;
+  gPager.columns = size.columns;
+}
 
 // Each line ended by a newline; what follows the last one is the line the
 // cursor stands on, not yet filled.
@@ -30,11 +38,21 @@ int RowsOfText(const std::string& text) {
   return rows;
 }
 
+// The window may have been resized while the prompt waited: the next page
+// takes its new size.  A prompt that wraps is cleared, or its last row would
+// stay above the next page as a stray piece of text.
 void Prompt() {
   Print("%s", kPrompt);
   int key = ReadKey();
-  Print("\n");
-  if (key == 'q' || key == 'Q') EndProcess(0);
+  if (key == 'q' || key == 'Q') {
+    Print("\n");
+    EndProcess(0);
+  }
+  TakeConsoleSize();
+  if (RowsOfPrompt() > 1)
+    ClearLastRows(gPager.console, RowsOfPrompt());
+  else
+    Print("\n");
   gPager.linesOnPage = 0;
 }
 
@@ -42,10 +60,9 @@ void Prompt() {
 
 void SetUpPager(Console* console) {
   if (!console) return;
-  gPager.active = true;
-  ConsoleSize size = ClearScreen(console);
-  gPager.pageRows = size.bottomRow;
-  gPager.columns = size.columns;
+  gPager.console = console;
+  ClearScreen(console);
+  TakeConsoleSize();
   PrintBanner();
 }
 
@@ -57,12 +74,12 @@ void MakeRoomForLine(size_t length) {
   // A line of one row always fits: the count prompts as soon as the page is
   // full.
   int rows = RowsOfLine(length);
-  if (gPager.active && rows > 1 && gPager.linesOnPage > 0 &&
+  if (gPager.console && rows > 1 && gPager.linesOnPage > 0 &&
       gPager.linesOnPage + rows > RowsForListing())
     Prompt();
 }
 
 void PageTick(size_t length) {
   gPager.linesOnPage += RowsOfLine(length);
-  if (gPager.active && gPager.linesOnPage >= RowsForListing()) Prompt();
+  if (gPager.console && gPager.linesOnPage >= RowsForListing()) Prompt();
 }

@@ -8,10 +8,10 @@
 #include "platform/platform.h"
 
 struct PagerState {
-  int pageRows;     // the console window's bottom row index
-  int columns;      // where the console wraps a line; 0 when unknown
-  int linesOnPage;  // rows filled since the page began
-  bool active;      // "/P" was given and standard output is a console
+  Console* console;  // null unless "/P" was given and standard output is a console
+  int rows;          // the console window's height, as at the last prompt
+  int columns;       // where the console wraps a line; 0 when unknown
+  int linesOnPage;   // rows filled since the page began
 };
 
 extern PagerState gPager;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/console.h"
+#include "platform/output.h"
 #include "platform/terminal_keys_posix.h"
 
 struct Console {
@@ -20,7 +21,7 @@ namespace {
 Console gTerminal = {STDOUT_FILENO};
 
 // A terminal that cannot tell its size is taken to have the classic 25 rows.
-const int kUnknownBottomRow = 24;
+const int kUnknownRows = 25;
 
 // How long the rest of a key's bytes may take after its first.  A terminal
 // sends a key's sequence in one write, so the bytes come together; only a
@@ -127,15 +128,26 @@ int ReadWholeKey(int terminal, unsigned char key[kMaxKeyBytes]) {
 
 Console* GetConsoleOutput() { return isatty(STDOUT_FILENO) ? &gTerminal : nullptr; }
 
-ConsoleSize ClearScreen(Console* console) {
+ConsoleSize ReadConsoleSize(Console* console) {
+  struct winsize size;
+  if (console && ioctl(console->fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
+    return ConsoleSize{size.ws_row, size.ws_col};
+  return ConsoleSize{kUnknownRows, 0};
+}
+
+void ClearScreen(Console*) {
   // Home, erase the screen, then the scrollback, into which some terminals
   // have just moved the erased screen.
   fputs("\033[H\033[2J\033[3J", stdout);
   fflush(stdout);
-  struct winsize size;
-  if (console && ioctl(console->fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0)
-    return ConsoleSize{size.ws_row - 1, size.ws_col};
-  return ConsoleSize{kUnknownBottomRow, 0};
+}
+
+void ClearLastRows(Console*, int count) {
+  // "ESC [ 0 A" moves up one row on some terminals, so it is never sent.
+  if (count > 1)
+    Print("\r\033[%dA\033[J", count - 1);
+  else
+    Print("\r\033[J");
 }
 
 // Reads the controlling terminal, not standard input, so that a pager whose

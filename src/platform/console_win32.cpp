@@ -21,19 +21,44 @@ Console* GetConsoleOutput() {
   return &gConsole;
 }
 
-ConsoleSize ClearScreen(Console* console) {
+namespace {
+
+// Blanks count whole rows of the screen buffer from the row first, in the
+// colours of the text, and puts the cursor at that row's start.
+void BlankRowsFrom(Console* console, SHORT first, DWORD count) {
   fflush(stdout);
-  const COORD kTopLeft = {0, 0};
+  const COORD start = {0, first};
   CONSOLE_SCREEN_BUFFER_INFO info = {};
   DWORD written;
   GetConsoleScreenBufferInfo(console->handle, &info);
-  DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-  FillConsoleOutputCharacterA(console->handle, ' ', cells, kTopLeft, &written);
+  DWORD cells = static_cast<DWORD>(info.dwSize.X) * count;
+  FillConsoleOutputCharacterA(console->handle, ' ', cells, start, &written);
+  FillConsoleOutputAttribute(console->handle, info.wAttributes, cells, start, &written);
+  SetConsoleCursorPosition(console->handle, start);
+}
+
+}  // namespace
+
+// Lines wrap at the width of the screen buffer, which may be wider than the
+// window.
+ConsoleSize ReadConsoleSize(Console* console) {
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
   GetConsoleScreenBufferInfo(console->handle, &info);
-  FillConsoleOutputAttribute(console->handle, info.wAttributes, cells, kTopLeft, &written);
-  SetConsoleCursorPosition(console->handle, kTopLeft);
+  return ConsoleSize{info.srWindow.Bottom - info.srWindow.Top + 1, info.dwSize.X};
+}
+
+void ClearScreen(Console* console) {
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
   GetConsoleScreenBufferInfo(console->handle, &info);
-  return ConsoleSize{info.srWindow.Bottom, info.dwSize.X};
+  BlankRowsFrom(console, 0, static_cast<DWORD>(info.dwSize.Y));
+}
+
+void ClearLastRows(Console* console, int count) {
+  CONSOLE_SCREEN_BUFFER_INFO info = {};
+  fflush(stdout);
+  GetConsoleScreenBufferInfo(console->handle, &info);
+  SHORT first = static_cast<SHORT>(info.dwCursorPosition.Y - (count - 1));
+  BlankRowsFrom(console, first < 0 ? 0 : first, static_cast<DWORD>(count));
 }
 
 // A key without a character (an arrow, a function key) arrives as two

@@ -18,4 +18,10 @@ void InitPlatform();
 // such as "/C" can be a switch there; on Windows any "/" argument is one.
 extern const bool kSlashMayStartPath;
 
+// On POSIX a name is bytes that go to the terminal as they are, and a
+// terminal in 8-bit mode takes a byte from 0x80 to 0x9F for a C1 control
+// (0x9B for CSI).  On Windows a name is in the ANSI code page, where those
+// bytes are characters, or the first bytes of one in the East Asian pages.
+extern const bool kLoneC1BytesAreControls;
+
 #endif  // TROVIX_PLATFORM_PLATFORM_H_

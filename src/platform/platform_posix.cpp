@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 const bool kSlashMayStartPath = true;
+const bool kLoneC1BytesAreControls = true;
 
 void InitPlatform() {
   InitOutput();

@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 const bool kSlashMayStartPath = false;
+const bool kLoneC1BytesAreControls = false;
 
 // The filespec must reach the program as typed: the runtime's start-up code
 // would otherwise replace "*.txt" by the names it matches in the directory

@@ -14,12 +14,15 @@ TREE = [("todo.txt", 57, b"budget", "2024-03-02 09:14:05"), ("budget-2024.txt", 
 EXAMPLE = re.compile(r"^( *)\$ (trovix /home/ann/notes .*)\n((?:.*\n)*?)\1(\d+ file\(s\) found|\.\.\. Press.*)$", re.M)
 FILES = ("bash-completion/completions/trovix bin/trovix doc/trovix/changelog.Debian.gz doc/trovix/copyright "
          "fish/vendor_completions.d/trovix.fish man/man1/trovix.1.gz zsh/vendor-completions/_trovix").split()
+# The options that answer alone, as the one and only argument; both documents name them all.
+OPTIONS = ["--help", "--version", "-h"]
 # A command line as typed so far, and what each shell offers to complete it; {} is a temporary folder.
 COMPLETIONS = [("trovix {}/s", "{}/sub1 {}/sub2"), ("trovix sub1 ", ""), ("trovix '*.txt' /", "/C /I /P"),
-               ("trovix sub1 '*.txt' ", "/C /I /P"), ("trovix . '*' /C ", ""), ("trovix . '*' /i a ", "/C /I /P")]
+               ("trovix sub1 '*.txt' ", "/C /I /P"), ("trovix . '*' /C ", ""), ("trovix . '*' /i a ", "/C /I /P"),
+               ("trovix / ", ""), ("trovix '*.txt' /c", "/C"), ("trovix . '*' /i a /p", "/P")]  # "/" is a path
 SHELLS = {"bash": ("trovix.bash", 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _trovix; '
                    'printf "%s\\n" "${COMPREPLY[@]}"'),
-          "zsh": ("_trovix", 'compadd() { shift; print -rl -- "$@" }; _message() { }; _files() { print -rl -- '
+          "zsh": ("_trovix", 'compadd() { print -rl -- "${@[${@[(i)--]}+1,-1]}" }; _message() { }; _files() { print -rl -- '
                   '$words[CURRENT]*(N/) }; words=("$@"); CURRENT=$#; source "$0"'),
           "fish": ("trovix.fish", 'source $argv[1]; complete -C "$argv[2..-1]"')}
 
@@ -42,7 +45,10 @@ class Release(unittest.TestCase):
     def test_package(self):  # cpack makes the build's own: a .deb on Linux, a zip for Windows
         if SANITIZED: self.skipTest("a sanitizer build is not what is packaged, and has no hardening")
         self.need("cpack", *[] if WINDOWS else ["dpkg-deb", "dpkg-shlibdeps", "lintian"])
+        manifest = pathlib.Path(BUILD, "install_manifest.txt")  # what "cmake --install" put in place, for uninstalling
+        before = manifest.read_bytes() if manifest.exists() else None
         self.assertEqual(0, run(["cpack", "--config", BUILD + "/CPackConfig.cmake", "-B", self.tmp])[0])
+        self.assertEqual(before, manifest.read_bytes() if manifest.exists() else None)
         package, = glob.glob(self.tmp + ("/trovix-%s-win??.zip" if WINDOWS else "/trovix_%s-1_*.deb") % VERSION)
         if WINDOWS:
             with zipfile.ZipFile(package) as archive:
@@ -52,6 +58,7 @@ class Release(unittest.TestCase):
             return self.assertLess(len(files["trovix.exe"]), os.path.getsize(TROVIX))  # stripped
         self.assertEqual((0, ""), run(["lintian", "-I", "-E", "--pedantic", package])[:2])
         self.assertEqual(FILES, sorted(re.findall(r"(?m)^-.* \./usr/(?:share/)?(.*)", run(["dpkg-deb", "-c", package])[1])))
+        self.assertEqual("bash-completion\n", run(["dpkg-deb", "-f", package, "Suggests"])[1])  # bash reads FILES[0] only through it
         self.assertEqual("\nTrovix %s for Win32\n" % VERSION, run([TROVIX, "--version"])[1])
 
     def test_manual_page_and_the_examples_in_it_and_the_readme(self):
@@ -69,6 +76,38 @@ class Release(unittest.TestCase):
             args = [arg.replace("/home/ann/notes", self.tmp) for arg in shlex.split(command)[1:]]
             lines = run([TROVIX] + args, TZ="UTC")[1].replace(self.tmp, "/home/ann/notes").splitlines()
             self.assertEqual(shown, lines[:len(shown)] if "Press" in last else lines, command)
+
+    def test_what_the_readme_and_the_manual_tell_of_options_sizes_and_switches(self):
+        self.need("man")
+        manual = " ".join(run(["man", "-l", BUILD + "/doc/trovix.1"])[1].split())
+        readme = " ".join((SOURCE / "README.md").read_text().split())
+        synopsis = manual.split(" SYNOPSIS ")[1].split(" DESCRIPTION ")[0]
+        alone = re.search(r"((?:`-[-\w]+`(?:, | and )?)+) work only as the one and only argument", readme)[1]
+        for named in re.findall(r"`(-[-\w]+)`", alone), re.findall(r"(?<!\S)(-[-\w]+)", synopsis):
+            self.assertEqual(OPTIONS, sorted(named))
+        answers = {option: run([TROVIX, option]) for option in OPTIONS}
+        self.assertEqual((0, True, ""), (answers["--help"][0], "Syntax:" in answers["--help"][1], answers["--help"][2]))
+        self.assertEqual(answers["--help"], answers["-h"])
+        self.assertEqual((0, "\nTrovix %s for Win32\n" % VERSION, ""), answers["--version"])
+        # Each switch the documents give as refused is refused in the filespec's place, where a path is not.
+        refused = re.findall(r"unknown switch \(?such as (.+?)(?:\)|, a third)", readme + manual) + re.findall(
+            r"\band ([^()]+?), which are rejected", readme)
+        self.assertEqual(3, len(refused))
+        for switch in {s for text in refused for s in re.findall(r"/[^\s`,)]*", text)}:
+            status, out, _ = run([TROVIX, self.tmp, switch])
+            self.assertEqual((255, True), (status, "Syntax:" in out), switch)
+        # Sizes are whole; from the size both documents give, a line is wider than 75 columns.
+        (size_in_readme,), (size_in_manual,) = [re.findall(r"a size of (\d+) TB or more", text) for text in (readme, manual)]
+        self.assertEqual(size_in_readme, size_in_manual)
+        wide = int(size_in_readme) * 10**12
+        for name, size in ("a", wide - 1), ("b", wide):
+            with open(self.tmp + "/" + name, "wb") as sparse:
+                try:
+                    sparse.truncate(size)
+                except OSError:
+                    self.skipTest("the temporary folder cannot hold a file of %d bytes" % size)
+        lines = [line for line in run([TROVIX, self.tmp, "*"])[1].splitlines() if line.startswith("   ")]
+        self.assertEqual([(75, str(wide - 1)), (76, str(wide))], [(len(line), line.split()[1]) for line in lines])
 
     def test_shell_completion(self):
         self.need(*SHELLS)

@@ -1,4 +1,4 @@
-"""Runs transcript cases against the built program ($TROVIX).
+r"""Runs transcript cases against the built program ($TROVIX).
 
 A case file holds cases; each begins with "### title", optionally tagged
 [linux] or [win32] when it holds for one build only.  The lines up to the
@@ -9,12 +9,14 @@ case (a file system that cannot hold what it needs).  A command is a line "$ com
 "linux$ ..." / "win32$ ..." for one build; it runs in bash in $ROOT with
 TZ=UTC, with "trovix" on the PATH, and stderr joined to stdout.  The lines
 after it, up to the next command or case, are its exact output, trailing
-blank lines aside.  "# N" ending the command line is its expected status
-(else 0).  In the output, $ROOT stands for the tree's path as the program
-shows it; $ROOT is always 40 characters long, so cut paths are literal.
+blank lines aside; the output is read as UTF-8, with each byte that is not
+part of a UTF-8 character written \xNN.  "# N" ending the command line is
+its expected status (else 0).  In the output, $ROOT stands for the tree's
+path as the program shows it; $ROOT is always 40 characters long, so cut
+paths are literal.
 """
 
-import difflib, os, re, subprocess, sys, tempfile, time
+import difflib, os, re, shutil, subprocess, sys, tempfile, time
 
 TROVIX = os.path.abspath(os.environ["TROVIX"])
 BUILD = "win32" if TROVIX.lower().endswith(".exe") else "linux"
@@ -76,7 +78,7 @@ def bash(script, root, env, timeout=300):
     done = subprocess.run(["bash", "-c", PRELUDE + script], cwd=root, env=env,
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT, timeout=timeout)
-    return done.returncode, done.stdout.replace(b"\r\n", b"\n").decode("latin-1")
+    return done.returncode, done.stdout.replace(b"\r\n", b"\n").decode("utf-8", "backslashreplace")
 
 
 def make_root(base):
@@ -113,6 +115,7 @@ def run_case(setup, runs, base, env):
 
 
 def main(paths):
+    os.umask(0o022)  # the trees must be readable by the other user, whatever the caller's umask
     base = tempfile.mkdtemp(prefix="trovix-")
     os.chmod(base, 0o755)
     bin_dir = os.path.join(base, "bin")
@@ -122,7 +125,10 @@ def main(paths):
         with open(os.open(program, os.O_WRONLY | os.O_CREAT, 0o755), "w") as out:
             out.write(WINE_WRAPPER)
     else:
-        os.symlink(TROVIX, program)
+        # A copy, not a link: the cases that run it as another user must reach
+        # it even when the build lies in a folder only its owner can enter.
+        shutil.copyfile(TROVIX, program)
+        os.chmod(program, 0o755)
     env = dict(os.environ, TZ="UTC", TROVIX=TROVIX, PATH=bin_dir + ":" + os.environ["PATH"])
     passed = failed = skipped = 0
     try:
