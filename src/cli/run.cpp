@@ -12,7 +12,7 @@
 #include "output/pager.h"
 #include "platform/platform.h"
 #include "search/content_filter.h"
-#include "search/lookahead.h"
+#include "search/thread_count.h"
 #include "search/walk.h"
 
 namespace {
@@ -188,19 +188,19 @@ int RunSearch(int argc, char** argv) {
       break;
   }
   if (gSettings.pause) SetUpPager(console);
-  if (gSettings.searchText) {
-    PrepareFoldedText();
-    StartLookahead(WorkerThreadCount());
-  }
+  if (gSettings.searchText) PrepareFoldedText();
   std::string header = SearchHeader();
   Print("%s", header.c_str());
   StartPageCount(header.c_str());
-  if (!SetCurrentDir(gSettings.startPath)) {
+  DirectoryFacts facts;
+  Directory* start = OpenStartDirectory(gSettings.startPath, &facts);
+  if (!start) {
     Print("Error: Unable to enter %s\n", Shown(gSettings.startPath).c_str());
     return kFailure;
   }
-  WalkTree();
-  FinishLookahead();
+  ThreadPlan plan = PlanThreads();
+  plan.threads = ThreadsWithinFileLimit(plan.threads);
+  WalkTree(start, facts, plan);
   PageTick(0);
   Print("\n%u file(s) found\n", gListing.foundCount);
   return 0;

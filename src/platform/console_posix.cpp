@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/console.h"
+#include "platform/directory_posix.h"
 #include "platform/output.h"
 #include "platform/terminal_keys_posix.h"
 
@@ -153,15 +154,16 @@ void ClearLastRows(Console*, int count) {
 // Reads the controlling terminal, not standard input, so that a pager whose
 // input is redirected still waits for the person at the terminal.
 int ReadKey() {
+  TakeDescriptors(1);
   int terminal = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (terminal < 0) return -1;
-  if (!SwitchToKeyMode(terminal)) {
-    close(terminal);
-    return -1;
+  int key = -1;
+  if (terminal >= 0 && SwitchToKeyMode(terminal)) {
+    unsigned char bytes[kMaxKeyBytes];
+    int length = ReadWholeKey(terminal, bytes);
+    RestoreMode(terminal);
+    if (length > 0) key = KeyCode(bytes, length);
   }
-  unsigned char key[kMaxKeyBytes];
-  int length = ReadWholeKey(terminal, key);
-  RestoreMode(terminal);
-  close(terminal);
-  return length > 0 ? KeyCode(key, length) : -1;
+  if (terminal >= 0) close(terminal);
+  GiveBackDescriptors(1);
+  return key;
 }

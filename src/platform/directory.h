@@ -1,55 +1,55 @@
-// Directories: enumeration under Windows' wildcard rules, and the walk's
-// logical current directory.  Every caller sees what the Win32 operations
-// give on NTFS: the same entries in the same order, ".." back to where the
-// walk came from.
+// The directories a walk enters.  Each is opened once, below a directory
+// already open or by its path, and is known by what the walk's rules look
+// at: its identity, the link that led to it, the file system it lies on.
+// Every operation is safe on any thread.
 #ifndef TROVIX_PLATFORM_DIRECTORY_H_
 #define TROVIX_PLATFORM_DIRECTORY_H_
 
 #include <stddef.h>
 #include <stdint.h>
 
-const uint32_t kDirectoryAttribute = 0x10;
+#include <string>
 
-// One directory entry as an enumeration gives it.
-struct FindEntry {
-  uint32_t attributes;     // kDirectoryAttribute for a directory
-  uint64_t lastWriteTime;  // 100-ns ticks since 1601-01-01 UTC
-  uint64_t size;           // in bytes
-  char name[260];
+struct Directory;
+struct Listing;
+
+// What the walk decides by when it meets a directory.
+struct DirectoryFacts {
+  uint64_t volume;  // with file, which directory it is, however reached
+  uint64_t file;
+  bool throughLink;  // reached through a symbolic link or a junction
+  bool kernelFiles;  // lies on a kernel pseudo file system (proc, sysfs...)
+  bool insideTree;   // reached through a link, and lies inside the tree
 };
 
-// How much of each entry an enumeration must fill: callers that only look
-// for subdirectories ask for names and the directory bit, which spares a
-// stat per entry where the platform can.
-enum EntryDetail { kNameAndKind, kFullDetail };
+// Takes the process's starting directory and its limit on open files.
+void InitDirectories();
 
-struct Enumeration;
+// Opens the start of the walk: a path, absolute or taken from the starting
+// directory, or "\", the root.  The tree whose inside insideTree tells is
+// the one below it.  Null when it cannot be entered.
+Directory* OpenStartDirectory(const char* path, DirectoryFacts* facts);
 
-// Starts an enumeration of the current directory; gives the first entry
-// whose name matches the pattern, or null when none does.  "." and ".."
-// come first when they match, then the names in NTFS order.
-Enumeration* FindFirstEntry(const char* pattern, EntryDetail detail, FindEntry* entry);
-// Gives the next match; false at the end.
-bool FindNextEntry(Enumeration* enumeration, FindEntry* entry);
-void CloseEnumeration(Enumeration* enumeration);
+// Opens a subdirectory the listing of its parent names.  Null when it
+// cannot be entered.
+Directory* OpenSubdirectory(Directory* parent, const Listing* listing, size_t index,
+                            DirectoryFacts* facts);
 
-// Makes a path, a bare name or ".." the current directory; false when it
-// cannot be entered.  ".." returns to the directory the walk came from,
-// also after a directory was entered through a link.  The single text "\"
-// names the root directory until the walk claims its first directory; after
-// that it is a subdirectory's name, where a name may hold "\".
-bool SetCurrentDir(const char* path);
-// Copies the current directory's full path, cut to size - 1 bytes.
-void GetCurrentDir(char* buffer, size_t size);
-// Records the current directory as walked.  The first directory claimed is
-// the start of the tree.  False when this run has walked it already (a
-// link or mount that leads back into the tree), when it was entered through
-// a link to a directory inside the tree or through a link that lies on a
-// kernel pseudo file system, or when it belongs to such a file system
-// entered from outside one.
-bool ClaimCurrentDirectory();
+// Work in a directory holds it: while held, what keeps it open is not given
+// up to make room for another.  False when it cannot be held any more (it
+// was given up, and is gone or another directory stands in its place).
+bool HoldDirectory(Directory* directory);
+void ReleaseDirectory(Directory* directory);
 
-// Takes the process's starting directory as the current one.
-void InitCurrentDirectory();
+void CloseDirectory(Directory* directory);
+
+// The directory's full path, the way the walk came: through the links it
+// followed, as the user would write it.
+const std::string& DirectoryPath(const Directory* directory);
+
+// How many threads, the main one among them, may work in directories at
+// once, of those wanted: fewer where the limit on open files is low, the
+// main thread alone where it leaves room for no more.
+int ThreadsWithinFileLimit(int wanted);
 
 #endif  // TROVIX_PLATFORM_DIRECTORY_H_

@@ -1,11 +1,14 @@
-// What the POSIX directory and file operations share: the kinds of entry
-// as Windows marks them, and the handle of the walk's current directory.
+// What the POSIX directory, listing and file operations share: the kinds of
+// entry as Windows marks them, the descriptor of a held directory, and the
+// count of descriptors the process has open.
 #ifndef TROVIX_PLATFORM_DIRECTORY_POSIX_H_
 #define TROVIX_PLATFORM_DIRECTORY_POSIX_H_
 
 #include <stddef.h>
 #include <stdint.h>
 #include <time.h>
+
+struct Directory;
 
 const uint32_t kNormalAttribute = 0x80;
 // What Windows marks a device: neither a file nor a directory (a FIFO, a
@@ -17,22 +20,27 @@ const uint64_t kUnconvertibleTime = ~static_cast<uint64_t>(0);
 // 100-ns ticks since 1601, or kUnconvertibleTime.
 uint64_t ToFileTime(const timespec& when);
 
+// The descriptor of a directory the caller holds.
+int HeldDescriptor(const Directory* directory);
+
+// Every descriptor the process opens beyond those of the directories is
+// counted while it is open, so that all of them stay within the limit on
+// open files: taking one may give up the handle of a directory nobody
+// holds.  A count that cannot be met ends the run.
+void TakeDescriptors(int count);
+void GiveBackDescriptors(int count);
+
+// Sets a descriptor aside for the whole run, where the limit on open files
+// leaves plenty of room; false where it does not.
+bool KeepDescriptorForTheRun();
+
 // The descriptor an open gave, or -1 when the name cannot be opened; when
 // the process has no descriptor left, the run ends instead, so that no
 // directory or file is skipped for want of one and the listing taken whole.
 int EndRunIfOutOfDescriptors(int handle);
 
-// The process's limit on open descriptors, SIZE_MAX when there is none.
-size_t DescriptorLimit();
-// How many directory handles the walk keeps open at most.
-size_t OpenLevelBudget();
-
 // Whether the handle's file lies on a kernel pseudo file system (proc,
 // sysfs and the like), where files hold views of the running system.
 bool IsOnKernelFileSystem(int handle);
-
-// The open handle of the current directory, or -1 when the walk could not
-// get back to it.
-int CurrentDirectoryHandle();
 
 #endif  // TROVIX_PLATFORM_DIRECTORY_POSIX_H_

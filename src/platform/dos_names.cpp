@@ -105,8 +105,9 @@ bool MatchesDosPattern(const DosPattern& pattern, const char* name) {
   const char* lastDot = strrchr(name, '.');
   const size_t finalDot = lastDot ? static_cast<size_t>(lastDot - name) : length;
 
-  // Kept between calls: a walk matches every name of every directory.
-  static std::vector<char> current, next;
+  // Kept between calls, by each thread: a walk matches every name of every
+  // directory.
+  thread_local std::vector<char> current, next;
   current.assign(size + 1, 0);
   next.assign(size + 1, 0);
   current[0] = 1;

@@ -6,28 +6,19 @@
 #include <stdint.h>
 
 #include "platform/directory.h"
+#include "platform/listing.h"
 
 // A file opened for reading, or kNoFile.
 typedef intptr_t FileHandle;
 const FileHandle kNoFile = -1;
 
-// Opens the entry of the current directory for reading when it is a
-// regular file; never blocks.  Completes the entry's size and last write
-// time from the opened file, which an enumeration for names and kinds
-// leaves out.
-FileHandle OpenEntryForReading(FindEntry* entry);
-
-// A directory whose entries other threads may open while the walk moves on.
-struct SharedDirectory;
-SharedDirectory* ShareCurrentDirectory();
-void ReleaseDirectory(SharedDirectory* directory);
-// OpenEntryForReading for an entry of a shared directory; safe on any
-// thread, as are reading and closing the file.
-FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry);
-
-// How many more files and directories may be open at once beside the
-// walk's own handles, for work done ahead of it.
-size_t HandlesToSpare();
+// Opens a listed file of a held directory for reading when it is a regular
+// file, and never anything else, even when the name has changed since the
+// listing was read; never blocks.  Completes the entry's size and last
+// write time from the opened file, which a listing for names and kinds
+// leaves out.  Safe on any thread, as are reading and closing the file.
+FileHandle OpenListedFile(Directory* directory, const Listing* listing, size_t index,
+                          FindEntry* entry);
 
 // Which file an open handle reads, what it was like when opened (its
 // contents may have changed if any of size and times has), and whether

@@ -25,10 +25,6 @@ struct OpenFile {
   FileIdentity identity;
 };
 
-struct SharedDirectory {
-  int fd;
-};
-
 namespace {
 
 // Kernel files that report a size of 0 are read to their end, but no
@@ -62,6 +58,15 @@ bool HaveSelfDescriptors() {
   return mounted;
 }
 
+// /proc/self/fd itself, kept open for the run where the limit on open files
+// leaves room: opening a name in it costs less than the whole path.
+int SelfDescriptorsDirectory() {
+  static const int directory = KeepDescriptorForTheRun()
+                                   ? open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                   : -1;
+  return directory;
+}
+
 const int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 // Opens for reading the very file that the path handle refers to, so that
@@ -72,6 +77,11 @@ int ReopenForReading(int pathHandle, int directory, const char* name, bool follo
                      const struct stat& looked) {
   if (HaveSelfDescriptors()) {
     char path[40];
+    int selfDescriptors = SelfDescriptorsDirectory();
+    if (selfDescriptors >= 0) {
+      snprintf(path, sizeof path, "%d", pathHandle);
+      return OpenUninterrupted(selfDescriptors, path, kReadFlags);
+    }
     snprintf(path, sizeof path, "/proc/self/fd/%d", pathHandle);
     return OpenUninterrupted(AT_FDCWD, path, kReadFlags);
   }
@@ -105,19 +115,25 @@ int LookAtRegularFile(int directory, const char* name, struct stat* info, bool* 
   return handle;
 }
 
+// Two descriptors are taken while a file is looked at and opened, one is
+// kept while it is read.
 FileHandle OpenEntryAt(int directory, FindEntry* entry) {
-  // The enumeration has already told most special files apart.
+  // The listing has already told most special files apart.
   if (entry->attributes != kNormalAttribute) return kNoFile;
+  TakeDescriptors(2);
   struct stat info;
   bool throughLink;
   int handle = LookAtRegularFile(directory, entry->name, &info, &throughLink);
-  if (handle < 0) return kNoFile;
-  bool kernelFile = (info.st_size == 0 || TakesWhatItHolds(entry->name)) &&
-                    IsOnKernelFileSystem(handle);
   int fd = -1;
-  if (!(kernelFile && TakesWhatItHolds(entry->name)))
-    fd = ReopenForReading(handle, directory, entry->name, throughLink, info);
-  close(handle);
+  bool kernelFile = false;
+  if (handle >= 0) {
+    kernelFile = (info.st_size == 0 || TakesWhatItHolds(entry->name)) &&
+                 IsOnKernelFileSystem(handle);
+    if (!(kernelFile && TakesWhatItHolds(entry->name)))
+      fd = ReopenForReading(handle, directory, entry->name, throughLink, info);
+    close(handle);
+  }
+  GiveBackDescriptors(fd >= 0 ? 1 : 2);
   if (fd < 0) return kNoFile;
   entry->lastWriteTime = ToFileTime(info.st_mtim);
   entry->size = static_cast<uint64_t>(info.st_size);
@@ -144,32 +160,8 @@ ssize_t ReadUninterrupted(int fd, void* block, size_t size) {
 
 }  // namespace
 
-FileHandle OpenEntryForReading(FindEntry* entry) {
-  return OpenEntryAt(CurrentDirectoryHandle(), entry);
-}
-
-SharedDirectory* ShareCurrentDirectory() {
-  int fd = EndRunIfOutOfDescriptors(fcntl(CurrentDirectoryHandle(), F_DUPFD_CLOEXEC, 0));
-  return new SharedDirectory{fd};
-}
-
-void ReleaseDirectory(SharedDirectory* directory) {
-  if (directory->fd >= 0) close(directory->fd);
-  delete directory;
-}
-
-FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
-  return OpenEntryAt(directory->fd, entry);
-}
-
-// The standard three, the walk's own and a few for its single steps (the
-// climb that judges a link, a file it searches, the terminal) are kept.
-size_t HandlesToSpare() {
-  const size_t kKept = 3 + 4;
-  size_t limit = DescriptorLimit();
-  if (limit == SIZE_MAX) return SIZE_MAX;
-  size_t kept = kKept + OpenLevelBudget();
-  return limit > kept ? limit - kept : 0;
+FileHandle OpenListedFile(Directory* directory, const Listing*, size_t, FindEntry* entry) {
+  return OpenEntryAt(HeldDescriptor(directory), entry);
 }
 
 bool IdentifyFile(FileHandle file, FileIdentity* identity) {
@@ -223,5 +215,6 @@ size_t ReadFileBlock(FileHandle file, void* block, size_t size) {
 
 void CloseFile(FileHandle file) {
   close(FileOf(file)->fd);
+  GiveBackDescriptors(1);
   delete FileOf(file);
 }

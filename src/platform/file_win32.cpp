@@ -4,14 +4,10 @@
 #include "platform/directory_win32.h"
 #include "platform/file.h"
 
-struct SharedDirectory {
-  std::string path;
-};
-
 namespace {
 
-// The enumeration has filled the whole entry already.  A directory cannot
-// be opened this way, so it never passes.
+// The listing has filled the whole entry already.  A directory cannot be
+// opened this way, so it never passes.
 FileHandle OpenByPath(const std::wstring& path) {
   HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -21,20 +17,10 @@ FileHandle OpenByPath(const std::wstring& path) {
 
 }  // namespace
 
-FileHandle OpenEntryForReading(FindEntry* entry) {
-  return OpenByPath(ExtendedPathInCurrentDir(entry->name));
+FileHandle OpenListedFile(Directory* directory, const Listing* listing, size_t index,
+                          FindEntry*) {
+  return OpenByPath(ExtendedPathOfEntry(directory, listing, index));
 }
-
-SharedDirectory* ShareCurrentDirectory() { return new SharedDirectory{CurrentDirPath()}; }
-
-void ReleaseDirectory(SharedDirectory* directory) { delete directory; }
-
-FileHandle OpenEntryIn(SharedDirectory* directory, FindEntry* entry) {
-  return OpenByPath(ExtendedPathIn(directory->path, entry->name));
-}
-
-// A process may hold handles by the thousand.
-size_t HandlesToSpare() { return SIZE_MAX; }
 
 bool IdentifyFile(FileHandle file, FileIdentity* identity) {
   BY_HANDLE_FILE_INFORMATION info;

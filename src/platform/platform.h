@@ -6,7 +6,9 @@
 
 #include "platform/console.h"
 #include "platform/directory.h"
+#include "platform/dos_names.h"
 #include "platform/file.h"
+#include "platform/listing.h"
 #include "platform/local_time.h"
 #include "platform/output.h"
 #include "platform/thread.h"

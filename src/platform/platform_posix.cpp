@@ -6,5 +6,5 @@ const bool kLoneC1BytesAreControls = true;
 
 void InitPlatform() {
   InitOutput();
-  InitCurrentDirectory();
+  InitDirectories();
 }

@@ -13,5 +13,5 @@ int _dowildcard = 0;
 
 void InitPlatform() {
   InitOutput();
-  InitCurrentDirectory();
+  InitDirectories();
 }

@@ -10,4 +10,15 @@ bool StartThread(void (*body)(void* argument), void* argument);
 // How many processors this process may run on; at least 1.
 int UsableProcessors();
 
+// Tells whether a stretch of a thread's work had to wait for the system (a
+// disk, a network share) rather than compute: where the system counts the
+// times a thread gave the processor up to wait, by that count, else by how
+// long the work took.
+struct WaitMeter {
+  long waits;
+  long long started;
+};
+void StartWaitMeter(WaitMeter* meter);
+bool HasWaited(const WaitMeter& meter);
+
 #endif  // TROVIX_PLATFORM_THREAD_H_

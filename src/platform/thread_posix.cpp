@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 
 #include <new>
 
@@ -46,3 +47,16 @@ int UsableProcessors() {
   int count = CPU_COUNT(&usable);
   return count > 0 ? count : 1;
 }
+
+namespace {
+
+long VoluntarySwitches() {
+  struct rusage usage;
+  return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
+}  // namespace
+
+void StartWaitMeter(WaitMeter* meter) { meter->waits = VoluntarySwitches(); }
+
+bool HasWaited(const WaitMeter& meter) { return VoluntarySwitches() != meter.waits; }

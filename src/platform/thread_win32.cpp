@@ -41,3 +41,24 @@ int UsableProcessors() {
   for (; process != 0; process &= process - 1) ++count;
   return count;
 }
+
+namespace {
+
+long long Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+}  // namespace
+
+void StartWaitMeter(WaitMeter* meter) { meter->started = Now(); }
+
+// Windows keeps no count of waits a thread can read cheaply: work of more
+// than a few milliseconds is taken to have waited.
+bool HasWaited(const WaitMeter& meter) {
+  const long long kWaitedMilliseconds = 4;
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return (Now() - meter.started) * 1000 > kWaitedMilliseconds * frequency.QuadPart;
+}

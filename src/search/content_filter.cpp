@@ -60,9 +60,6 @@ struct SearchedFiles {
 // worker still searching when the process ends finds it whole.
 struct ContentFilter {
   TextPlan plan;  // planned once the settings are final
-  // The window of the main thread's searches, one buffer reused for every
-  // file of the run.
-  TextStream mainStream;
   SearchedFiles searched;
 };
 ContentFilter* gFilter = new ContentFilter;
@@ -143,12 +140,4 @@ bool FileContainsText(FileHandle file, TextStream* stream) {
   bool holds = ReadUntilText(plan, file, stream);
   if (worthRemembering) SettleFile(key, holds);
   return holds;
-}
-
-void PrintEntryIfItContainsText(const FindEntry& entry) {
-  FindEntry opened = entry;
-  FileHandle file = OpenEntryForReading(&opened);
-  if (file == kNoFile) return;
-  if (FileContainsText(file, &gFilter->mainStream)) PrintEntry(opened);
-  CloseFile(file);
 }

@@ -17,7 +17,4 @@ void PrepareFoldedText();
 // to before is not read again.  Each thread brings its own stream.
 bool FileContainsText(FileHandle file, TextStream* stream);
 
-// Opens the entry, and lists it when its bytes hold the search text.
-void PrintEntryIfItContainsText(const FindEntry& entry);
-
 #endif  // TROVIX_SEARCH_CONTENT_FILTER_H_

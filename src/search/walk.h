@@ -1,13 +1,14 @@
-// The tree walk.  The process's current directory is its only cursor: it
-// enters each subdirectory by name and leaves it with "..".
+// The tree walk: the start directory and everything below it, depth-first,
+// each directory's own matches before its subdirectories, each directory
+// walked once.
 #ifndef TROVIX_SEARCH_WALK_H_
 #define TROVIX_SEARCH_WALK_H_
 
-// Walks the current directory and everything below it, depth-first, to any
-// depth.
-void WalkTree();
+#include "platform/platform.h"
+#include "search/thread_count.h"
 
-// Hands on the current directory's own matches of the filespec.
-void ScanDirectory();
+// Walks the tree below the open start directory and lists its matches,
+// with the threads planned doing the work ahead.
+void WalkTree(Directory* start, const DirectoryFacts& facts, const ThreadPlan& plan);
 
 #endif  // TROVIX_SEARCH_WALK_H_
