@@ -5,6 +5,8 @@
 # and the peak resident memory of one run, as a markdown table.
 #
 #   bench/compare.sh [trovix binary]        RUNS=20 runs of each command
+#   COLD=1 bench/compare.sh                 the page cache dropped before
+#                                           each run (root only), RUNS=6
 #
 # The runs go in rounds, two of each command per round, so that a load that
 # comes and goes on a shared machine falls on every command alike.
@@ -21,7 +23,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 trovix=$(realpath "${1:-build/trovix}")
 floor_source=${WALKFLOOR:-../shared/tools/walkfloor.c}
-runs=${RUNS:-20}
+cold=${COLD:-0}
+runs=${RUNS:-$([ "$cold" = 1 ] && echo 6 || echo 20)}
 rounds=$(((runs + 1) / 2))
 export TZ=UTC LC_ALL=C
 
@@ -30,6 +33,14 @@ for tool in hyperfine rg cc python3 "$fd"; do
   command -v "$tool" >/dev/null || { echo "bench: needs $tool (apt-get install hyperfine ripgrep fd-find)" >&2; exit 1; }
 done
 [ -x "$trovix" ] || { echo "bench: build trovix first ($trovix)" >&2; exit 1; }
+prepare=()
+if [ "$cold" = 1 ]; then
+  if ! [ -w /proc/sys/vm/drop_caches ]; then
+    echo "bench: COLD=1 drops the page cache before each run, which needs root; skipped."
+    exit 0
+  fi
+  prepare=(--prepare "sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'")
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -79,20 +90,23 @@ print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$1"
 }
 
 # Warm the cache once for all: every directory and every header's bytes.
-du -s /usr >/dev/null 2>&1 || true
-find /usr/include -name '*.h' -type f -exec cat {} + >/dev/null 2>&1 || true
+if [ "$cold" != 1 ]; then
+  du -s /usr >/dev/null 2>&1 || true
+  find /usr/include -name '*.h' -type f -exec cat {} + >/dev/null 2>&1 || true
+fi
 for ((i = 0; i < ${#commands[@]}; i += 3)); do
   printf '%s\t%s\t%s\n' "$((i / 3))" "$(peak_kib "${commands[i + 2]}")" "${commands[i]}" >> "$work/rows"
 done
 for ((round = 0; round < rounds; round++)); do
   for ((i = 0; i < ${#commands[@]}; i += 3)); do
-    hyperfine -N -i --warmup 1 --runs 2 --output=null --style none \
+    hyperfine -N -i --warmup "$((1 - cold))" "${prepare[@]}" --runs 2 --output=null --style none \
       --export-json "$work/$((i / 3)).$round.json" -n "${commands[i + 1]}" "${commands[i + 2]}" \
       >/dev/null 2>>"$work/warnings"  # a search that finds nothing exits 1
   done
 done
 
-echo "Warm cache, TZ=UTC, $((rounds * 2)) runs each, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(date -u +%Y-%m-%d)."
+cache=$([ "$cold" = 1 ] && echo "Cold cache (dropped before each run)" || echo "Warm cache")
+echo "$cache, TZ=UTC, $((rounds * 2)) runs each, $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(date -u +%Y-%m-%d)."
 echo
 python3 - "$work" <<'PY'
 import glob, json, statistics, sys

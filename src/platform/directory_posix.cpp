@@ -185,15 +185,6 @@ bool IdentityOf(int handle, dev_t* device, ino_t* inode) {
   return true;
 }
 
-// Each thread remembers the file systems it has looked at, by device.
-bool KernelFilesOn(dev_t device, int handle) {
-  thread_local std::vector<std::pair<dev_t, bool>> known;
-  for (const auto& device_kernel : known)
-    if (device_kernel.first == device) return device_kernel.second;
-  bool kernelFiles = IsOnKernelFileSystem(handle);
-  known.emplace_back(device, kernelFiles);
-  return kernelFiles;
-}
 
 // Climbs from the directory by ".." until it meets the start of the tree,
 // or the root, which is its own parent.
@@ -341,6 +332,17 @@ void GiveBackDescriptors(int count) { gHandles->taken.fetch_sub(count); }
 
 int HeldDescriptor(const Directory* directory) { return directory->fd; }
 
+// Each thread remembers the file systems it has looked at, by device.
+bool KernelFilesOn(dev_t device, int handle) {
+  thread_local std::vector<std::pair<dev_t, bool>> known;
+  for (const auto& device_kernel : known)
+    if (device_kernel.first == device) return device_kernel.second;
+  bool kernelFiles = IsOnKernelFileSystem(handle);
+  known.emplace_back(device, kernelFiles);
+  return kernelFiles;
+}
+
+
 bool KeepDescriptorForTheRun() {
   const size_t kPlenty = 64;
   DirectoryHandles& handles = *gHandles;
@@ -351,10 +353,16 @@ bool KeepDescriptorForTheRun() {
 }
 
 void InitDirectories() {
+  // Where the limit leaves room, two descriptors stay free for what the
+  // runtime opens on its own.
+  const size_t kLeftToTheRuntime = 2;
+  const size_t kFewestForTheWalk = 3;
   size_t limit = DescriptorLimit();
   if (limit != SIZE_MAX) {
     size_t used = DescriptorsInUse(limit);
-    gHandles->budget = limit > used ? limit - used : 0;
+    size_t free = limit > used ? limit - used : 0;
+    size_t spare = free > kFewestForTheWalk ? free - kFewestForTheWalk : 0;
+    gHandles->budget = free - std::min(kLeftToTheRuntime, spare);
   }
   gHandles->startingDirectory = StartingDirectory();
 }

@@ -6,6 +6,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <sys/types.h>
 #include <time.h>
 
 struct Directory;
@@ -42,5 +43,7 @@ int EndRunIfOutOfDescriptors(int handle);
 // Whether the handle's file lies on a kernel pseudo file system (proc,
 // sysfs and the like), where files hold views of the running system.
 bool IsOnKernelFileSystem(int handle);
+// The same for a handle on the device, asked once per device and thread.
+bool KernelFilesOn(dev_t device, int handle);
 
 #endif  // TROVIX_PLATFORM_DIRECTORY_POSIX_H_

@@ -128,7 +128,7 @@ FileHandle OpenEntryAt(int directory, FindEntry* entry) {
   bool kernelFile = false;
   if (handle >= 0) {
     kernelFile = (info.st_size == 0 || TakesWhatItHolds(entry->name)) &&
-                 IsOnKernelFileSystem(handle);
+                 KernelFilesOn(info.st_dev, handle);
     if (!(kernelFile && TakesWhatItHolds(entry->name)))
       fd = ReopenForReading(handle, directory, entry->name, throughLink, info);
     close(handle);

@@ -13,6 +13,7 @@
 #include "common/records.h"
 #include "search/content_filter.h"
 #include "search/text_search.h"
+#include "search/work_gate.h"
 
 namespace {
 
@@ -24,17 +25,6 @@ const size_t kWindowChunks = 256;
 // Once the window is full, the workers wait until the walk has taken a
 // quarter of it: waking them for each directory costs more than the work.
 const size_t kWindowSlack = 4;
-
-// Work that computes wants no more threads than processors, work that
-// waits for a disk or a share wants many requests in flight.  The workers
-// that may run at once start at one less than the processors (the main
-// thread works too), double while most of the work is seen to wait, and
-// halve again once little of it is.  One task in this many is measured,
-// and the share that waited is kept as a running score out of 256.
-const int kMeasuredEvery = 4;
-const int kMostlyWaiting = 128;
-const int kHardlyWaiting = 32;
-const int kCalmTasksPerStepDown = 8;
 
 // The matches of a directory are described or searched a chunk at a time:
 // one task of a worker, and one hold of the directory.
@@ -109,13 +99,9 @@ struct WalkAhead {
   size_t windowEntries = 0;
   size_t chunksAhead = 0;   // results not yet listed
   bool windowFull = false;  // a worker found no room for more
-  int workers = 0;
+  WorkGate gate{};
   int idle = 0;
   int running = 0;  // workers at a task
-  int allowed = 1;  // workers that may be at a task at once
-  int fewest = 1;   // what allowed goes back to
-  int waitScore = 0;
-  int calmTasks = 0;
   bool walkWaits = false;
   DosPattern pattern;
   bool withText = false;
@@ -222,14 +208,20 @@ void Unref(WalkNode* node) {
   }
 }
 
+// Marks the node and all made below it as dropped, and lets go of those
+// below, which go once no work in progress holds them.  A loop, not
+// recursion: the stack may be small.
 void Drop(WalkNode* node) {
-  node->dropped = true;
-  LeaveWindow(node);
-  while (!node->ready.empty()) {
-    WalkNode* child = node->ready.front();
-    node->ready.pop_front();
-    Drop(child);
-    Unref(child);
+  std::vector<WalkNode*> below{node};
+  while (!below.empty()) {
+    WalkNode* next = below.back();
+    below.pop_back();
+    next->dropped = true;
+    LeaveWindow(next);
+    std::deque<WalkNode*> children;
+    children.swap(next->ready);
+    below.insert(below.end(), children.begin(), children.end());
+    if (next != node) Unref(next);  // its parent's hold on it, as made and not taken
   }
 }
 
@@ -362,25 +354,11 @@ bool TakeTask(Task* task) {
 
 void WakeWorkers(size_t tasks) {
   WalkAhead& ahead = *gAhead;
-  size_t room = static_cast<size_t>(std::max(0, ahead.allowed - ahead.running));
+  size_t room = static_cast<size_t>(std::max(0, ahead.gate.allowed - ahead.running));
   for (size_t i = 0; i < std::min(tasks, room) && static_cast<int>(i) < ahead.idle; ++i)
     ahead.workReady.notify_one();
 }
 
-// Called with the lock held after a measured task.
-void NoteWaiting(bool waited) {
-  WalkAhead& ahead = *gAhead;
-  ahead.waitScore += (waited ? 64 : 0) - ahead.waitScore / 4;
-  if (ahead.waitScore > kMostlyWaiting && ahead.allowed < ahead.workers) {
-    ahead.allowed = std::min(ahead.workers, ahead.allowed * 2);
-    ahead.calmTasks = 0;
-    ahead.workReady.notify_all();
-  } else if (ahead.waitScore < kHardlyWaiting && ahead.allowed > ahead.fewest &&
-             ++ahead.calmTasks >= kCalmTasksPerStepDown) {
-    ahead.allowed = std::max(ahead.fewest, ahead.allowed / 2);
-    ahead.calmTasks = 0;
-  }
-}
 
 // Makes what a read found known to the other threads; the thread that read
 // the directory goes on with its first chunk.
@@ -393,11 +371,11 @@ bool PublishRead(WalkNode* node, Task* next) {
   }
   if (node->dropped) return false;
   size_t tasks = 0;
-  if (ahead.workers > 0 && !node->subdirectories.empty() && WalkIsLikelyToEnter(node)) {
+  if (ahead.gate.workers > 0 && !node->subdirectories.empty() && WalkIsLikelyToEnter(node)) {
     InsertInWalkOrder(&ahead.frontier, node);
     tasks += node->subdirectories.size();
   }
-  if (ahead.workers > 0 && node->chunkCount > 1) {
+  if (ahead.gate.workers > 0 && node->chunkCount > 1) {
     InsertInWalkOrder(&ahead.chunked, node);
     tasks += node->chunkCount - 1;
   }
@@ -441,14 +419,14 @@ void RunTask(const Task& task, TextStream* stream) {
 // Runs the task and those it leads to; returns with the lock held.
 void RunTasks(std::unique_lock<std::mutex>& hold, Task task, Worker* worker) {
   for (;;) {
-    bool measured = ++worker->tasks % kMeasuredEvery == 0;
+    bool measured = MeasuresTask(gAhead->gate, ++worker->tasks);
     WaitMeter meter;
     hold.unlock();
     if (measured) StartWaitMeter(&meter);
     RunTask(task, &worker->stream);
     bool waited = measured && HasWaited(meter);
     hold.lock();
-    if (measured) NoteWaiting(waited);
+    if (measured && NoteWaiting(&gAhead->gate, waited)) gAhead->workReady.notify_all();
     Task next;
     if (!FinishTask(task, &next)) return;
     task = next;
@@ -461,7 +439,7 @@ void Work(void*) {
   std::unique_lock<std::mutex> hold(ahead.lock);
   for (;;) {
     Task task;
-    if (ahead.running < ahead.allowed && TakeTask(&task)) {
+    if (ahead.running < ahead.gate.allowed && TakeTask(&task)) {
       ++ahead.running;
       RunTasks(hold, task, &worker);
       --ahead.running;
@@ -500,10 +478,9 @@ WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const Th
   std::unique_lock<std::mutex> hold(ahead.lock);
   // The system may refuse threads (a limit on tasks or on memory): the
   // work is then done by those that started, or by the main thread.
-  while (ahead.workers < plan.threads - 1 && StartThread(Work, nullptr)) ++ahead.workers;
-  ahead.fewest = ahead.workers;
-  if (plan.matchTheWork) ahead.fewest = std::min(ahead.fewest, UsableProcessors() - 1);
-  ahead.allowed = ahead.fewest;
+  int workers = 0;
+  while (workers < plan.threads - 1 && StartThread(Work, nullptr)) ++workers;
+  OpenWorkGate(&ahead.gate, workers, plan.matchTheWork, UsableProcessors());
   ++root->refs;
   RunTasks(hold, Task{Task::kRead, root, 0}, &ahead.walkWorker);
   return root;
@@ -520,40 +497,38 @@ WalkNode* NextSubdirectory(WalkNode* parent) {
   return NewNode(parent, parent->made++);
 }
 
-bool AwaitOpened(WalkNode* node) {
+namespace {
+
+// Waits until the node has left both states, doing the task that leads
+// out of the first itself when nobody has begun it.
+void AwaitPast(WalkNode* node, NodeState unstarted, NodeState started, Task::Kind kind) {
   NodeState state = node->state.load(std::memory_order_acquire);
-  if (state != kUnopened && state != kOpening) return state != kUnreadable;
+  if (state != unstarted && state != started) return;
   std::unique_lock<std::mutex> hold(gAhead->lock);
   for (;;) {
-    if (node->state == kUnopened) {
-      node->state = kOpening;
+    state = node->state;
+    if (state == unstarted) {
+      node->state = started;
       ++node->refs;
-      RunTasks(hold, Task{Task::kOpen, node, 0}, &gAhead->walkWorker);
-    } else if (node->state == kOpening) {
+      RunTasks(hold, Task{kind, node, 0}, &gAhead->walkWorker);
+    } else if (state == started) {
       HelpOrWait(hold);
     } else {
-      return node->state != kUnreadable;
+      return;
     }
   }
+}
+
+}  // namespace
+
+bool AwaitOpened(WalkNode* node) {
+  AwaitPast(node, kUnopened, kOpening, Task::kOpen);
+  return node->state != kUnreadable;
 }
 
 const DirectoryFacts& FactsOf(const WalkNode* node) { return node->facts; }
 
-void AwaitRead(WalkNode* node) {
-  if (node->state.load(std::memory_order_acquire) == kRead) return;
-  std::unique_lock<std::mutex> hold(gAhead->lock);
-  for (;;) {
-    if (node->state == kOpened) {
-      node->state = kReading;
-      ++node->refs;
-      RunTasks(hold, Task{Task::kRead, node, 0}, &gAhead->walkWorker);
-    } else if (node->state == kRead) {
-      return;
-    } else {
-      HelpOrWait(hold);
-    }
-  }
-}
+void AwaitRead(WalkNode* node) { AwaitPast(node, kOpened, kReading, Task::kRead); }
 
 const std::string& PathOf(const WalkNode* node) { return DirectoryPath(node->directory); }
 
