@@ -55,6 +55,9 @@ class Release(unittest.TestCase):
                 files = {name.split("/")[-1]: archive.read(name) for name in archive.namelist()}
             self.assertEqual(["LICENSE.txt", "README.txt", "trovix.exe"], sorted(files))
             self.assertEqual([0, 0], [files[name].replace(b"\r\n", b"").count(b"\n") for name in sorted(files)[:2]])
+            objdump = "%s-w64-mingw32-objdump" % ("x86_64" if package.endswith("win64.zip") else "i686")
+            self.need(objdump)  # the DLLs it loads are the system's own: nothing else to ship
+            self.assertEqual(["KERNEL32.dll", "msvcrt.dll"], sorted(re.findall(r"DLL Name: (\S+)", run([objdump, "-p", TROVIX])[1])))
             return self.assertLess(len(files["trovix.exe"]), os.path.getsize(TROVIX))  # stripped
         self.assertEqual((0, ""), run(["lintian", "-I", "-E", "--pedantic", package])[:2])
         self.assertEqual(FILES, sorted(re.findall(r"(?m)^-.* \./usr/(?:share/)?(.*)", run(["dpkg-deb", "-c", package])[1])))
