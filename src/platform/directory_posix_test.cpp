@@ -16,7 +16,7 @@ class GivenUpDirectoryTest : public testing::Test {
   void SetUp() override {
     root_ = testing::TempDir() + "trovix-unit-XXXXXX";
     ASSERT_TRUE(mkdtemp(&root_[0]));
-    ASSERT_EQ(0, Shell("mkdir -p a/d b/e other"));
+    ASSERT_EQ(0, Shell("mkdir -p a/d b/e other .spare"));
     ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved_));
   }
   void TearDown() override {
@@ -50,24 +50,25 @@ TEST_F(GivenUpDirectoryTest, IsOpenedAgainOnlyWhereItStillStands) {
   DirectoryFacts facts;
   Directory* top = OpenStartDirectory(root_.c_str(), &facts);
   ASSERT_TRUE(top && HoldDirectory(top));
-  Listing* listing = ReadListing(top);  // a, b, other
+  Listing* listing = ReadListing(top);  // .spare, a, b, other
   ReleaseDirectory(top);
-  ASSERT_TRUE(listing && ListingSize(listing) == 3);
-  Directory* a = OpenSubdirectory(top, listing, 0, &facts);
-  Directory* b = OpenSubdirectory(top, listing, 1, &facts);
-  Directory* other = OpenSubdirectory(top, listing, 2, &facts);
+  ASSERT_TRUE(listing && ListingSize(listing) == 4);
+  Directory* a = OpenSubdirectory(top, listing, 1, &facts);
+  Directory* b = OpenSubdirectory(top, listing, 2, &facts);
+  Directory* other = OpenSubdirectory(top, listing, 3, &facts);
   ASSERT_TRUE(a && b && other);
   ASSERT_TRUE(HoldDirectory(other));
   TakeDescriptors(2);  // as a file searched does: every other descriptor goes
   GiveBackDescriptors(2);
-  ASSERT_EQ(0, Shell("mv a/d other && rmdir a && rm -r b && mkdir b"));
+  // The old b stays, elsewhere, so that the new one cannot take its number.
+  ASSERT_EQ(0, Shell("mv a/d other && rmdir a && mv b gone && mv .spare b"));
   EXPECT_FALSE(HoldDirectory(a));
   EXPECT_FALSE(HoldDirectory(b));
   ASSERT_TRUE(HoldDirectory(top));
   Listing* again = ReadListing(top);
   ReleaseDirectory(top);
   ASSERT_TRUE(again);
-  EXPECT_EQ(2u, ListingSize(again));
+  EXPECT_EQ(3u, ListingSize(again));
   EXPECT_EQ(root_ + "/other", DirectoryPath(other));
   ReleaseDirectory(other);
   FreeListing(again);

@@ -12,11 +12,13 @@ int UsableProcessors();
 
 // Tells whether a stretch of a thread's work had to wait for the system (a
 // disk, a network share) rather than compute: where the system counts the
-// times a thread gave the processor up to wait, by that count, else by how
-// long the work took.
+// times a thread gave the processor up to wait, by that count and by the
+// time that passed beyond the processor time the thread used, so that a
+// moment's wait for a lock does not count; else by how long the work took.
 struct WaitMeter {
   long waits;
-  long long started;
+  long long processorMicroseconds;
+  long long startedMicroseconds;
 };
 void StartWaitMeter(WaitMeter* meter);
 bool HasWaited(const WaitMeter& meter);

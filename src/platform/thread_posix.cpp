@@ -1,6 +1,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #include <new>
 
@@ -50,13 +51,35 @@ int UsableProcessors() {
 
 namespace {
 
-long VoluntarySwitches() {
+// Waits shorter than this are for locks, not for the storage.
+const long long kLongestLockWaitMicroseconds = 100;
+
+long long Microseconds(const timeval& time) {
+  return static_cast<long long>(time.tv_sec) * 1000000 + time.tv_usec;
+}
+
+long long NowMicroseconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+void ReadMeter(WaitMeter* meter) {
   struct rusage usage;
-  return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+  if (getrusage(RUSAGE_THREAD, &usage) != 0) usage = {};
+  meter->waits = usage.ru_nvcsw;
+  meter->processorMicroseconds = Microseconds(usage.ru_utime) + Microseconds(usage.ru_stime);
+  meter->startedMicroseconds = NowMicroseconds();
 }
 
 }  // namespace
 
-void StartWaitMeter(WaitMeter* meter) { meter->waits = VoluntarySwitches(); }
+void StartWaitMeter(WaitMeter* meter) { ReadMeter(meter); }
 
-bool HasWaited(const WaitMeter& meter) { return VoluntarySwitches() != meter.waits; }
+bool HasWaited(const WaitMeter& meter) {
+  WaitMeter now;
+  ReadMeter(&now);
+  long long passed = now.startedMicroseconds - meter.startedMicroseconds;
+  long long worked = now.processorMicroseconds - meter.processorMicroseconds;
+  return now.waits != meter.waits && passed - worked >= kLongestLockWaitMicroseconds;
+}

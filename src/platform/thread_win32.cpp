@@ -44,21 +44,38 @@ int UsableProcessors() {
 
 namespace {
 
-long long Now() {
-  LARGE_INTEGER now;
+long long NowMicroseconds() {
+  LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
-  return now.QuadPart;
+  QueryPerformanceFrequency(&frequency);
+  return now.QuadPart / frequency.QuadPart * 1000000 +
+         now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+long long TicksToMicroseconds(const FILETIME& time) {
+  return (static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10;
+}
+
+void ReadMeter(WaitMeter* meter) {
+  FILETIME created, ended, kernel, user;
+  meter->processorMicroseconds = 0;
+  if (GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user))
+    meter->processorMicroseconds = TicksToMicroseconds(kernel) + TicksToMicroseconds(user);
+  meter->startedMicroseconds = NowMicroseconds();
 }
 
 }  // namespace
 
-void StartWaitMeter(WaitMeter* meter) { meter->started = Now(); }
+void StartWaitMeter(WaitMeter* meter) { ReadMeter(meter); }
 
-// Windows keeps no count of waits a thread can read cheaply: work of more
-// than a few milliseconds is taken to have waited.
+// Windows counts a thread's processor time by the tick of its clock, some
+// 16 ms: work is taken to have waited when the time that passed exceeds the
+// time it computed by more than two ticks.
 bool HasWaited(const WaitMeter& meter) {
-  const long long kWaitedMilliseconds = 4;
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return (Now() - meter.started) * 1000 > kWaitedMilliseconds * frequency.QuadPart;
+  const long long kTwoTicksMicroseconds = 32000;
+  WaitMeter now;
+  ReadMeter(&now);
+  long long passed = now.startedMicroseconds - meter.startedMicroseconds;
+  long long worked = now.processorMicroseconds - meter.processorMicroseconds;
+  return passed - worked > kTwoTicksMicroseconds;
 }

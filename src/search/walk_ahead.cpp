@@ -100,6 +100,7 @@ struct WalkAhead {
   size_t chunksAhead = 0;   // results not yet listed
   bool windowFull = false;  // a worker found no room for more
   WorkGate gate{};
+  int started = 0;  // workers, started as the gate lets more be at work
   int idle = 0;
   int running = 0;  // workers at a task
   bool walkWaits = false;
@@ -371,11 +372,11 @@ bool PublishRead(WalkNode* node, Task* next) {
   }
   if (node->dropped) return false;
   size_t tasks = 0;
-  if (ahead.gate.workers > 0 && !node->subdirectories.empty() && WalkIsLikelyToEnter(node)) {
+  if (ahead.started > 0 && !node->subdirectories.empty() && WalkIsLikelyToEnter(node)) {
     InsertInWalkOrder(&ahead.frontier, node);
     tasks += node->subdirectories.size();
   }
-  if (ahead.gate.workers > 0 && node->chunkCount > 1) {
+  if (ahead.started > 0 && node->chunkCount > 1) {
     InsertInWalkOrder(&ahead.chunked, node);
     tasks += node->chunkCount - 1;
   }
@@ -416,6 +417,24 @@ void RunTask(const Task& task, TextStream* stream) {
     ReadNode(node);
 }
 
+void Work(void*);
+
+// A thread is started only when the gate first lets it be at work: a walk
+// that never waits runs on as many threads as processors.  The system may
+// refuse threads (a limit on tasks or on memory): the work is then done by
+// those that started, or by the main thread.  Called with the lock held.
+void StartAllowedWorkers() {
+  WalkAhead& ahead = *gAhead;
+  while (ahead.started < ahead.gate.allowed) {
+    if (!StartThread(Work, nullptr)) {
+      ahead.gate.workers = ahead.gate.allowed = ahead.started;
+      break;
+    }
+    ++ahead.started;
+  }
+  ahead.workReady.notify_all();
+}
+
 // Runs the task and those it leads to; returns with the lock held.
 void RunTasks(std::unique_lock<std::mutex>& hold, Task task, Worker* worker) {
   for (;;) {
@@ -426,7 +445,7 @@ void RunTasks(std::unique_lock<std::mutex>& hold, Task task, Worker* worker) {
     RunTask(task, &worker->stream);
     bool waited = measured && HasWaited(meter);
     hold.lock();
-    if (measured && NoteWaiting(&gAhead->gate, waited)) gAhead->workReady.notify_all();
+    if (measured && NoteWaiting(&gAhead->gate, waited)) StartAllowedWorkers();
     Task next;
     if (!FinishTask(task, &next)) return;
     task = next;
@@ -476,11 +495,8 @@ WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const Th
   root->facts = facts;
   root->state = kReading;
   std::unique_lock<std::mutex> hold(ahead.lock);
-  // The system may refuse threads (a limit on tasks or on memory): the
-  // work is then done by those that started, or by the main thread.
-  int workers = 0;
-  while (workers < plan.threads - 1 && StartThread(Work, nullptr)) ++workers;
-  OpenWorkGate(&ahead.gate, workers, plan.matchTheWork, UsableProcessors());
+  OpenWorkGate(&ahead.gate, plan.threads - 1, plan.matchTheWork, UsableProcessors());
+  StartAllowedWorkers();
   ++root->refs;
   RunTasks(hold, Task{Task::kRead, root, 0}, &ahead.walkWorker);
   return root;
