@@ -27,6 +27,7 @@
 #include "platform/directory_posix.h"
 #include "platform/listing.h"
 #include "platform/output.h"
+#include "platform/thread.h"
 
 struct Directory {
   std::string path;  // "/" or "/a/b", never a trailing "/"
@@ -217,7 +218,8 @@ Directory* Register(std::string path, int fd, const DirectoryFacts& facts) {
   directory->inode = static_cast<ino_t>(facts.file);
   directory->fd = fd;
   directory->holds = 0;
-  std::lock_guard<std::mutex> hold(gHandles->lock);
+  LockBriefly(&gHandles->lock);
+  std::lock_guard<std::mutex> hold(gHandles->lock, std::adopt_lock);
   LinkAsNewest(directory);
   return directory;
 }
@@ -451,7 +453,8 @@ bool HoldDirectory(Directory* directory) {
     directory->holds.fetch_sub(1);
     return false;
   }
-  std::lock_guard<std::mutex> hold(gHandles->lock);
+  LockBriefly(&gHandles->lock);
+  std::lock_guard<std::mutex> hold(gHandles->lock, std::adopt_lock);
   directory->fd.store(fd);
   LinkAsNewest(directory);
   return true;
@@ -460,14 +463,16 @@ bool HoldDirectory(Directory* directory) {
 void ReleaseDirectory(Directory* directory) { directory->holds.fetch_sub(1); }
 
 void CloseDirectory(Directory* directory) {
+  int fd;
   {
-    std::lock_guard<std::mutex> hold(gHandles->lock);
-    int fd = directory->fd.load();
-    if (fd >= 0) {
-      Unlink(directory);
-      close(fd);
-      gHandles->taken.fetch_sub(1);
-    }
+    LockBriefly(&gHandles->lock);
+    std::lock_guard<std::mutex> hold(gHandles->lock, std::adopt_lock);
+    fd = directory->fd.load();
+    if (fd >= 0) Unlink(directory);
+  }
+  if (fd >= 0) {
+    close(fd);
+    GiveBackDescriptors(1);
   }
   delete directory;
 }

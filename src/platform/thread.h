@@ -2,6 +2,8 @@
 #ifndef TROVIX_PLATFORM_THREAD_H_
 #define TROVIX_PLATFORM_THREAD_H_
 
+#include <mutex>
+
 // Starts a thread that runs body(argument) and is never joined.  False
 // when the system refuses one more thread (a limit on tasks, no memory for
 // a stack): the caller goes on with the threads it has, or with none.
@@ -9,6 +11,11 @@ bool StartThread(void (*body)(void* argument), void* argument);
 
 // How many processors this process may run on; at least 1.
 int UsableProcessors();
+
+// Takes a lock that is only ever held for moments: a thread that finds it
+// held tries again for a while before it sleeps, since sleeping and being
+// woken cost far more than such a wait.
+void LockBriefly(std::mutex* lock);
 
 // Tells whether a stretch of a thread's work had to wait for the system (a
 // disk, a network share) rather than compute: where the system counts the

@@ -30,7 +30,6 @@ void ListMatches(WalkNode* node) {
     const FindEntry* entry = AwaitMatch(node, i);
     if (entry) PrintEntry(*entry);
   }
-  DoneListing(node);
 }
 
 // The start directory is searched however it was reached.  Below it, a

@@ -110,6 +110,13 @@ struct WalkAhead {
 };
 WalkAhead* gAhead = new WalkAhead;
 
+// The lock is held for moments at a time, by the walk and the workers
+// alike: one that finds it held tries again for a while before it sleeps.
+std::unique_lock<std::mutex> TakeLock() {
+  LockBriefly(&gAhead->lock);
+  return std::unique_lock<std::mutex>(gAhead->lock, std::adopt_lock);
+}
+
 // True when a comes before b in the walk: a directory before everything
 // below it, siblings in listing order.
 bool ComesBefore(const WalkNode* a, const WalkNode* b) {
@@ -444,7 +451,7 @@ void RunTasks(std::unique_lock<std::mutex>& hold, Task task, Worker* worker) {
     if (measured) StartWaitMeter(&meter);
     RunTask(task, &worker->stream);
     bool waited = measured && HasWaited(meter);
-    hold.lock();
+    hold = TakeLock();
     if (measured && NoteWaiting(&gAhead->gate, waited)) StartAllowedWorkers();
     Task next;
     if (!FinishTask(task, &next)) return;
@@ -455,7 +462,7 @@ void RunTasks(std::unique_lock<std::mutex>& hold, Task task, Worker* worker) {
 void Work(void*) {
   WalkAhead& ahead = *gAhead;
   Worker worker;
-  std::unique_lock<std::mutex> hold(ahead.lock);
+  std::unique_lock<std::mutex> hold = TakeLock();
   for (;;) {
     Task task;
     if (ahead.running < ahead.gate.allowed && TakeTask(&task)) {
@@ -494,7 +501,7 @@ WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const Th
   root->directory = start;
   root->facts = facts;
   root->state = kReading;
-  std::unique_lock<std::mutex> hold(ahead.lock);
+  std::unique_lock<std::mutex> hold = TakeLock();
   OpenWorkGate(&ahead.gate, plan.threads - 1, plan.matchTheWork, UsableProcessors());
   StartAllowedWorkers();
   ++root->refs;
@@ -502,8 +509,25 @@ WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const Th
   return root;
 }
 
+namespace {
+
+// The walk has listed the directory's matches once it asks for its first
+// subdirectory, or leaves it: its results and its place in the window go.
+// Called with the lock held.
+void DoneListing(WalkNode* node) {
+  if (!node->inWindow) return;
+  for (size_t chunk = 0; chunk < node->results.size(); ++chunk) FreeResults(node, chunk);
+  LeaveWindow(node);
+  std::vector<uint32_t>().swap(node->matches);
+}
+
+}  // namespace
+
+// A directory without subdirectories answers without the lock: most do.
 WalkNode* NextSubdirectory(WalkNode* parent) {
-  std::lock_guard<std::mutex> hold(gAhead->lock);
+  if (parent->subdirectories.empty()) return nullptr;
+  std::unique_lock<std::mutex> hold = TakeLock();
+  DoneListing(parent);
   if (!parent->ready.empty()) {
     WalkNode* node = parent->ready.front();
     parent->ready.pop_front();
@@ -520,7 +544,7 @@ namespace {
 void AwaitPast(WalkNode* node, NodeState unstarted, NodeState started, Task::Kind kind) {
   NodeState state = node->state.load(std::memory_order_acquire);
   if (state != unstarted && state != started) return;
-  std::unique_lock<std::mutex> hold(gAhead->lock);
+  std::unique_lock<std::mutex> hold = TakeLock();
   for (;;) {
     state = node->state;
     if (state == unstarted) {
@@ -556,12 +580,12 @@ const FindEntry* AwaitMatch(WalkNode* node, size_t index) {
   size_t chunk = index / node->chunkSize;
   bool chunkBegins = index % node->chunkSize == 0;
   if (chunkBegins && chunk > 0) {
-    std::lock_guard<std::mutex> hold(gAhead->lock);
+    std::unique_lock<std::mutex> hold = TakeLock();
     FreeResults(node, chunk - 1);
     WakeWorkersForRoom();
   }
   if (!node->chunkDone[chunk].load(std::memory_order_acquire)) {
-    std::unique_lock<std::mutex> hold(gAhead->lock);
+    std::unique_lock<std::mutex> hold = TakeLock();
     while (!node->chunkDone[chunk].load(std::memory_order_relaxed)) {
       if (node->nextChunk == chunk)
         RunTasks(hold, TakeChunk(node), &gAhead->walkWorker);
@@ -574,20 +598,14 @@ const FindEntry* AwaitMatch(WalkNode* node, size_t index) {
   return result.listed[at] ? &result.entries[at] : nullptr;
 }
 
-void DoneListing(WalkNode* node) {
-  std::lock_guard<std::mutex> hold(gAhead->lock);
-  for (size_t chunk = 0; chunk < node->results.size(); ++chunk) FreeResults(node, chunk);
-  LeaveWindow(node);
-  std::vector<uint32_t>().swap(node->matches);
-}
-
 void LeaveDirectory(WalkNode* node) {
-  std::lock_guard<std::mutex> hold(gAhead->lock);
+  std::unique_lock<std::mutex> hold = TakeLock();
+  DoneListing(node);
   Unref(node);
 }
 
 void DeclineDirectory(WalkNode* node) {
-  std::lock_guard<std::mutex> hold(gAhead->lock);
+  std::unique_lock<std::mutex> hold = TakeLock();
   Drop(node);
   Unref(node);
 }

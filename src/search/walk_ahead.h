@@ -25,7 +25,8 @@ struct WalkNode;
 WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const ThreadPlan& plan);
 
 // The next subdirectory of a directory the walk has entered, in listing
-// order, or null after the last.
+// order, or null after the last; the walk asks once it has listed the
+// directory's matches.
 WalkNode* NextSubdirectory(WalkNode* parent);
 // Opens the directory unless a worker has; false when it cannot be entered.
 bool AwaitOpened(WalkNode* node);
@@ -38,8 +39,6 @@ size_t MatchCount(const WalkNode* node);
 // The match with its size and time once its work is done, or null when it
 // is not listed: it is gone, or does not hold the search text.
 const FindEntry* AwaitMatch(WalkNode* node, size_t index);
-// The walk has listed the directory's matches.
-void DoneListing(WalkNode* node);
 
 // The walk has left the directory, everything below it walked.
 void LeaveDirectory(WalkNode* node);
