@@ -34,16 +34,11 @@ void ListMatches(WalkNode* node) {
 
 // The start directory is searched however it was reached.  Below it, a
 // directory reached again through a link or mount is listed where it
-// appears but walked only once, so link cycles and webs end; a link to a
-// directory inside the tree is listed but not entered, the directory being
-// walked where it stands; and kernel pseudo file systems are entered only
-// from inside one, never through a link that lies in one.
+// appears but walked only once, so link cycles and webs end.
 bool EntersDirectory(WalkedSet* walked, const WalkNode* node, const WalkNode* parent) {
   const DirectoryFacts& facts = FactsOf(node);
-  const DirectoryFacts& above = FactsOf(parent);
-  if (facts.kernelFiles && !above.kernelFiles) return false;
-  if (facts.throughLink && (above.kernelFiles || facts.insideTree)) return false;
-  return AddToWalkedSet(walked, DirectoryIdentity(facts.volume, facts.file));
+  return FactsLetTheWalkEnter(facts, FactsOf(parent)) &&
+         AddToWalkedSet(walked, DirectoryIdentity(facts.volume, facts.file));
 }
 
 }  // namespace

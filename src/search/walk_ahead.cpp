@@ -233,14 +233,10 @@ void Drop(WalkNode* node) {
   }
 }
 
-// The walk declines a directory it comes to in these cases; work is not
-// done ahead below it.  The walk still takes the decision itself.
+// Work is not done ahead below a directory the walk will decline; the walk
+// still takes the decision itself.
 bool WalkIsLikelyToEnter(const WalkNode* node) {
-  if (!node->parent) return true;
-  const DirectoryFacts& facts = node->facts;
-  const DirectoryFacts& parent = node->parent->facts;
-  return !(facts.kernelFiles && !parent.kernelFiles) &&
-         !(facts.throughLink && parent.kernelFiles) && !facts.insideTree;
+  return !node->parent || FactsLetTheWalkEnter(node->facts, node->parent->facts);
 }
 
 // ---------------------------------------------------------------------------
@@ -492,6 +488,11 @@ void HelpOrWait(std::unique_lock<std::mutex>& hold) {
 }
 
 }  // namespace
+
+bool FactsLetTheWalkEnter(const DirectoryFacts& facts, const DirectoryFacts& parent) {
+  if (facts.kernelFiles && !parent.kernelFiles) return false;
+  return !(facts.throughLink && (parent.kernelFiles || facts.insideTree));
+}
 
 WalkNode* StartWalkAhead(Directory* start, const DirectoryFacts& facts, const ThreadPlan& plan) {
   WalkAhead& ahead = *gAhead;

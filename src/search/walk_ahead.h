@@ -19,6 +19,14 @@
 // A directory of the walk.
 struct WalkNode;
 
+// What the walk's rules tell from a directory's facts and its parent's
+// alone: kernel pseudo file systems are entered only from inside one, and
+// never through a link that lies in one; a link to a directory inside the
+// tree is listed but not entered, the directory being walked where it
+// stands.  The walk decides by it, with the walked-once rule on top; the
+// work ahead guesses by it which directories the walk will enter.
+bool FactsLetTheWalkEnter(const DirectoryFacts& facts, const DirectoryFacts& parent);
+
 // Starts the work at the walk's start directory, already open, on the
 // threads planned, of which the system may refuse some; the work in each
 // directory is to match the filespec and, with a text, search.

@@ -7,15 +7,15 @@ namespace {
 const uint64_t kNumberBits = 48;
 const size_t kMostPackedVolumes = 0xfffe;
 
-// 0 when the identity does not pack; never 0 otherwise.  Adds the volume
-// to the list when asked to.
-uint64_t PackedId(WalkedSet* set, const DirectoryIdentity& id, bool adding) {
+// 0 when the identity does not pack; never 0 otherwise.  A volume not seen
+// before joins the list.
+uint64_t PackedId(WalkedSet* set, const DirectoryIdentity& id) {
   if (id.second >> kNumberBits != 0) return 0;
   size_t index = set->lastVolume;
   if (index >= set->volumes.size() || set->volumes[index] != id.first) {
     index = std::find(set->volumes.begin(), set->volumes.end(), id.first) - set->volumes.begin();
     if (index == set->volumes.size()) {
-      if (!adding || index == kMostPackedVolumes) return 0;
+      if (index == kMostPackedVolumes) return 0;
       set->volumes.push_back(id.first);
     }
     set->lastVolume = index;
@@ -47,7 +47,7 @@ void GrowPart(WalkedPart* part) {
 }  // namespace
 
 bool AddToWalkedSet(WalkedSet* set, const DirectoryIdentity& id) {
-  uint64_t key = PackedId(set, id, true);
+  uint64_t key = PackedId(set, id);
   if (key == 0) {
     if (!set->unpacked.insert(id).second) return false;
   } else {
@@ -58,13 +58,5 @@ bool AddToWalkedSet(WalkedSet* set, const DirectoryIdentity& id) {
     slot = key;
     ++part.count;
   }
-  ++set->count;
   return true;
-}
-
-bool IsInWalkedSet(WalkedSet* set, const DirectoryIdentity& id) {
-  uint64_t key = PackedId(set, id, false);
-  if (key == 0) return set->unpacked.count(id) != 0;
-  WalkedPart& part = PartOf(set, key);
-  return !part.slots.empty() && part.slots[SlotOf(part.slots, key)] == key;
 }

@@ -31,12 +31,10 @@ struct WalkedSet {
   std::vector<uint64_t> volumes;
   size_t lastVolume = 0;  // where the previous lookup found its volume
   WalkedPart parts[kWalkedParts];
-  size_t count = 0;
   std::set<DirectoryIdentity> unpacked;
 };
 
 // Adds the directory; false when it is in the set already.
 bool AddToWalkedSet(WalkedSet* set, const DirectoryIdentity& id);
-bool IsInWalkedSet(WalkedSet* set, const DirectoryIdentity& id);
 
 #endif  // TROVIX_SEARCH_WALKED_SET_H_
