@@ -14,7 +14,6 @@
 #include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "platform/directory_posix.h"
+#include "platform/kernel_files_posix.h"
 #include "platform/listing.h"
 #include "platform/output.h"
 #include "platform/thread.h"
@@ -57,35 +57,6 @@ struct DirectoryHandles {
   std::string startingDirectory;
 };
 DirectoryHandles* gHandles = new DirectoryHandles;
-
-// File systems of the kernel's own that hold no user files, only views of
-// the running system, some with link webs that never end.
-bool IsPseudoFileSystem(long type) {
-  static const long kTypes[] = {
-      0x9fa0,      // proc
-      0x62656572,  // sysfs
-      0x27e0eb,    // cgroup
-      0x63677270,  // cgroup2
-      0x64626720,  // debugfs
-      0x74726163,  // tracefs
-      0x73636673,  // securityfs
-      static_cast<long>(0xcafe4a11),  // bpf
-      0x6165676c,  // pstore
-      0x62656570,  // configfs
-      static_cast<long>(0xde5e81e4),  // efivarfs
-      0x42494e4d,  // binfmt_misc
-      0x65735543,  // fusectl
-      0x1cd1,      // devpts
-      0x19800202,  // mqueue
-      0x6e736673,  // nsfs
-      static_cast<long>(0xf97cff8c),  // selinuxfs
-      0x43415d53,  // smackfs
-  };
-  for (long known : kTypes) {
-    if (type == known) return true;
-  }
-  return false;
-}
 
 // Called with the lock held.
 void Unlink(Directory* directory) {
@@ -120,11 +91,7 @@ bool GiveUpOne() {
 }
 
 int OpenDirectoryAt(int directory, const char* name, int flags = 0) {
-  int handle;
-  do {
-    handle = openat(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
-  } while (handle < 0 && errno == EINTR);
-  return EndRunIfOutOfDescriptors(handle);
+  return OpenAtOrEndRun(directory, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | flags);
 }
 
 // ".." and "." resolved by the text alone, as Windows resolves them.
@@ -185,7 +152,6 @@ bool IdentityOf(int handle, dev_t* device, ino_t* inode) {
   *inode = info.st_ino;
   return true;
 }
-
 
 // Climbs from the directory by ".." until it meets the start of the tree,
 // or the root, which is its own parent.
@@ -309,16 +275,15 @@ uint64_t ToFileTime(const timespec& when) {
                                when.tv_nsec / 100);
 }
 
-int EndRunIfOutOfDescriptors(int handle) {
+int OpenAtOrEndRun(int directory, const char* name, int flags) {
+  int handle;
+  do {
+    handle = openat(directory, name, flags);
+  } while (handle < 0 && errno == EINTR);
   if (handle < 0 && (errno == EMFILE || errno == ENFILE))
     FailRun("out of file descriptors (ulimit -n)");
   if (handle < 0 && errno == ENOMEM) FailRun("out of memory");
   return handle;
-}
-
-bool IsOnKernelFileSystem(int handle) {
-  struct statfs info;
-  return fstatfs(handle, &info) == 0 && IsPseudoFileSystem(static_cast<long>(info.f_type));
 }
 
 void TakeDescriptors(int count) {
@@ -333,17 +298,6 @@ void TakeDescriptors(int count) {
 void GiveBackDescriptors(int count) { gHandles->taken.fetch_sub(count); }
 
 int HeldDescriptor(const Directory* directory) { return directory->fd; }
-
-// Each thread remembers the file systems it has looked at, by device.
-bool KernelFilesOn(dev_t device, int handle) {
-  thread_local std::vector<std::pair<dev_t, bool>> known;
-  for (const auto& device_kernel : known)
-    if (device_kernel.first == device) return device_kernel.second;
-  bool kernelFiles = IsOnKernelFileSystem(handle);
-  known.emplace_back(device, kernelFiles);
-  return kernelFiles;
-}
-
 
 bool KeepDescriptorForTheRun() {
   const size_t kPlenty = 64;

@@ -35,15 +35,10 @@ void GiveBackDescriptors(int count);
 // leaves plenty of room; false where it does not.
 bool KeepDescriptorForTheRun();
 
-// The descriptor an open gave, or -1 when the name cannot be opened; when
-// the process has no descriptor left, the run ends instead, so that no
-// directory or file is skipped for want of one and the listing taken whole.
-int EndRunIfOutOfDescriptors(int handle);
-
-// Whether the handle's file lies on a kernel pseudo file system (proc,
-// sysfs and the like), where files hold views of the running system.
-bool IsOnKernelFileSystem(int handle);
-// The same for a handle on the device, asked once per device and thread.
-bool KernelFilesOn(dev_t device, int handle);
+// Opens the name below the directory, again when a signal interrupts the
+// open; -1 when the name cannot be opened.  When the process has no
+// descriptor or memory left, the run ends instead, so that no directory or
+// file is skipped for want of one and the listing taken whole.
+int OpenAtOrEndRun(int directory, const char* name, int flags);
 
 #endif  // TROVIX_PLATFORM_DIRECTORY_POSIX_H_

@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 
 #include "platform/directory_posix.h"
 #include "platform/file.h"
+#include "platform/kernel_files_posix.h"
 
 // An open file.  Its identity holds its size when opened: a read that
 // comes back short once that size is reached has met the end of the file,
@@ -27,29 +27,7 @@ struct OpenFile {
 
 namespace {
 
-// Kernel files that report a size of 0 are read to their end, but no
-// further than this: /proc/kallsyms (some 5 MiB, several times that on the
-// largest kernels) is searched whole, while /proc/self/pagemap, which would
-// give hundreds of gigabytes of page table, is not read without end.
-const uint64_t kKernelFileBound = uint64_t{64} << 20;
-
 OpenFile* FileOf(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
-
-int OpenUninterrupted(int directory, const char* name, int flags) {
-  int fd;
-  do {
-    fd = openat(directory, name, flags);
-  } while (fd < 0 && errno == EINTR);
-  return EndRunIfOutOfDescriptors(fd);
-}
-
-// Kernel files that hand what they hold to one reader only, and wait when
-// they hold nothing: to read them would take messages from the system log
-// or the tracer that others are waiting for.
-bool TakesWhatItHolds(const char* name) {
-  return strcmp(name, "kmsg") == 0 || strcmp(name, "trace_pipe") == 0 ||
-         strcmp(name, "trace_pipe_raw") == 0;
-}
 
 // Where /proc is mounted, a file looked at by a path handle is opened for
 // reading through the handle's entry in /proc/self/fd.
@@ -80,12 +58,12 @@ int ReopenForReading(int pathHandle, int directory, const char* name, bool follo
     int selfDescriptors = SelfDescriptorsDirectory();
     if (selfDescriptors >= 0) {
       snprintf(path, sizeof path, "%d", pathHandle);
-      return OpenUninterrupted(selfDescriptors, path, kReadFlags);
+      return OpenAtOrEndRun(selfDescriptors, path, kReadFlags);
     }
     snprintf(path, sizeof path, "/proc/self/fd/%d", pathHandle);
-    return OpenUninterrupted(AT_FDCWD, path, kReadFlags);
+    return OpenAtOrEndRun(AT_FDCWD, path, kReadFlags);
   }
-  int fd = OpenUninterrupted(directory, name, kReadFlags | (followLinks ? 0 : O_NOFOLLOW));
+  int fd = OpenAtOrEndRun(directory, name, kReadFlags | (followLinks ? 0 : O_NOFOLLOW));
   struct stat opened;
   if (fd >= 0 && (fstat(fd, &opened) != 0 || opened.st_dev != looked.st_dev ||
                   opened.st_ino != looked.st_ino)) {
@@ -101,11 +79,11 @@ int ReopenForReading(int pathHandle, int directory, const char* name, bool follo
 int LookAtRegularFile(int directory, const char* name, struct stat* info, bool* throughLink) {
   const int kLookFlags = O_PATH | O_CLOEXEC;
   *throughLink = false;
-  int handle = OpenUninterrupted(directory, name, kLookFlags | O_NOFOLLOW);
+  int handle = OpenAtOrEndRun(directory, name, kLookFlags | O_NOFOLLOW);
   if (handle >= 0 && fstat(handle, info) == 0 && S_ISLNK(info->st_mode)) {
     close(handle);
     *throughLink = true;
-    handle = OpenUninterrupted(directory, name, kLookFlags);
+    handle = OpenAtOrEndRun(directory, name, kLookFlags);
     if (handle >= 0 && fstat(handle, info) != 0) info->st_mode = 0;
   }
   if (handle >= 0 && !S_ISREG(info->st_mode)) {
