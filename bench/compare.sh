@@ -8,6 +8,9 @@
 #   COLD=1 bench/compare.sh                 the page cache dropped before
 #                                           each run (root only), RUNS=6
 #
+# Under the table: whether Trovix on its default threads printed exactly
+# what it prints on one, for each task.
+#
 # The runs go in rounds, two of each command per round, so that a load that
 # comes and goes on a shared machine falls on every command alike.
 #
@@ -123,3 +126,11 @@ for line in open(work + "/rows"):
     print("| %s | %s | %.0f ms | %.2f | %.0f ms | %.1f MiB |" % (
         task, results[0]["command"], median * 1000, median / base[task], cpu * 1000, int(kib) / 1024))
 PY
+echo
+for ((i = 0; i < ${#commands[@]}; i += 3)); do
+  [ "${commands[i + 1]}" = trovix ] || continue
+  eval "${commands[i + 2]}" > "$work/default" || true
+  eval "env TROVIX_THREADS=1 ${commands[i + 2]}" > "$work/one" || true
+  if cmp -s "$work/default" "$work/one"; then result="the same bytes"; else result="DIFFERENT"; fi
+  echo "${commands[i]}: default threads and one thread printed $result."
+done
